@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Configures and builds Kestrava. Usage: scripts/build.sh [release|asan]
+#   release  build/      (default compiler, RelWithDebInfo)
+#   asan     build-asan/ (clang 14, AddressSanitizer + UndefinedBehaviorSanitizer)
+# Warnings are errors when CI is set.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+kind="${1:-release}"
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+jobs="$(nproc)"
+
+case "$kind" in
+    release)
+        cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRAVA_WERROR=$werror >/dev/null
+        cmake --build build -j "$jobs"
+        ;;
+    asan)
+        CC=clang-14 CXX=clang++-14 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+            -DKESTRAVA_SANITIZE=ON -DKESTRAVA_WERROR=$werror >/dev/null
+        cmake --build build-asan -j "$jobs"
+        ;;
+    *)
+        echo "usage: scripts/build.sh [release|asan]" >&2
+        exit 2
+        ;;
+esac

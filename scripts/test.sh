@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest: first
+# the normal build, then the sanitizer build (ASan + UBSan).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+scripts/build.sh release
+(cd build && ctest --output-on-failure -j "$(nproc)")
+
+scripts/build.sh asan
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure -j "$(nproc)")
