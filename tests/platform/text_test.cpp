@@ -74,7 +74,7 @@ TEST(StringTest, LstrFunctions) {
 }
 
 TEST(CodePageTest, Utf8RoundTrip) {
-    const char* samples[] = {"", "plain", "Kn\xC3\xB6" "chel", "\xE2\x82\xAC 5", "\xF0\x9F\x98\x80"};
+    const char* samples[] = {"", "plain", ("Kn\xC3\xB6" "chel"), "\xE2\x82\xAC 5", "\xF0\x9F\x98\x80"};
     for (const char* s : samples) {
         std::u16string wide = platform::Utf8ToUtf16(s);
         EXPECT_EQ(platform::Utf16ToUtf8(wide), s) << s;
@@ -87,7 +87,7 @@ TEST(CodePageTest, InvalidUtf8BecomesReplacement) {
         const char* bytes;
         std::u16string expected;
     } cases[] = {
-        {"a\xFF" "b", u"a\uFFFDb"},
+        {("a\xFF" "b"), u"a\uFFFDb"},
         {"\xC0\xAF", u"\uFFFD\uFFFD"},  // overlong '/'
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
         {"ab\xE2\x82", u"ab\uFFFD"},  // cut off at the end
