@@ -3,3 +3,6 @@
 #pragma once
 
 int RunDeviceCommand(int argc, char** argv);
+int RunDumpCommand(int argc, char** argv);
+int RunConvertCommand(int argc, char** argv);
+int RunInfoCommand(int argc, char** argv);

@@ -18,6 +18,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"device", RunDeviceCommand, "print the device root, the program folder and the registry file"},
+    {"dump", RunDumpCommand, "[--verbose] IN...: list the elements of DICOM files"},
+    {"convert", RunConvertCommand,
+     "IN OUT.bmp | [options] --to DIR IN...: decode images and write them as BMP"},
+    {"info", RunInfoCommand, "IN...: format, size, depth, pages and frames of image files"},
 };
 
 int Usage() {

@@ -13,6 +13,9 @@ PACKAGES=(
     libsdl2-dev libpng-dev
     # end-to-end tests in a real X server
     xvfb xauth xdotool
+    # image codecs, their reference tools and peers
+    libjpeg62-turbo-dev libtiff-dev libtiff-tools libjpeg-turbo-progs libgif-dev gifsicle netpbm
+    imagemagick libmagickcore-6.q16-dev
     # DICOM peers and reference data
     dcmtk libdcmtk-dev libgdcm-dev python3-pydicom python3-gdcm python3-numpy
 )

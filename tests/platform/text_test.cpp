@@ -18,7 +18,7 @@ std::u16string Format(const WCHAR* format, ...) {
     return buffer;
 }
 
-TEST(FormatTest, Conversions) {
+TEST(WsprintfTest, Conversions) {
     EXPECT_EQ(Format(u"%d|%i|%u", -42, 7, 4000000000u), u"-42|7|4000000000");
     EXPECT_EQ(Format(u"%x|%X|%#x", 0xBEEFu, 0xBEEFu, 255u), u"beef|BEEF|0xff");
     EXPECT_EQ(Format(u"%03u|%05d|%-4d|%4d", 7u, -12, 3, 3), u"007|-0012|3   |   3");
@@ -35,11 +35,11 @@ TEST(FormatTest, Conversions) {
     EXPECT_EQ(Format(u"%d", INT32_MIN), u"-2147483648");
 }
 
-TEST(FormatTest, NarrowTextIsWindows1252) {
+TEST(WsprintfTest, NarrowTextIsWindows1252) {
     EXPECT_EQ(Format(u"%hs", "\x80 \xE9"), u"\u20AC \u00E9");
 }
 
-TEST(FormatTest, WsprintfStopsAt1024Characters) {
+TEST(WsprintfTest, WsprintfStopsAt1024Characters) {
     std::u16string longText(3000, u'a');
     WCHAR buffer[3000];
     int n = wsprintfW(buffer, u"%s", longText.c_str());
@@ -47,7 +47,7 @@ TEST(FormatTest, WsprintfStopsAt1024Characters) {
     EXPECT_EQ(buffer[1023], 0);
 }
 
-TEST(FormatTest, SwprintfReportsTruncation) {
+TEST(WsprintfTest, SwprintfReportsTruncation) {
     WCHAR buffer[8];
     EXPECT_EQ(swprintf(buffer, 8, u"%d", 1234567), 7);
     EXPECT_EQ(std::u16string(buffer), u"1234567");

@@ -8,4 +8,5 @@
 #include "winbase.h"
 #include "winnls.h"
 #include "winreg.h"
+#include "wingdi.h"
 #include "winuser.h"

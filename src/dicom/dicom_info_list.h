@@ -1,0 +1,45 @@
+// The element list of the DICOM information dialog: every displayable element
+// of a file, in file order, as its dictionary row and a short single-byte
+// text (at most 63 characters). Elements without a named dictionary row,
+// AT/OB/OW (and the later binary VRs), group 7FE0 and above and the fragments
+// of encapsulated pixel data are left out; sequence items and delimiters stay.
+// The list owns its records; DicomInfoListRelease frees them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "dicom/dicom_dictionary.h"
+#include "dicom/dicom_reader.h"
+
+constexpr size_t kDicomInfoTextSize = 64;
+
+struct DicomInfoRecord {
+    const DicomDictEntry* entry;     // group, element, VR and name
+    char text[kDicomInfoTextSize];   // NUL-terminated
+};
+
+struct DicomInfoList {
+    DicomInfoRecord* records = nullptr;
+    size_t count = 0;
+    size_t capacity = 0;
+};
+
+// Appends a record; false when memory runs out (the list is unchanged).
+bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const char* text);
+void DicomInfoListRelease(DicomInfoList* list);
+
+// Whether an element of this group is listed at all: below group 7FE0, or an
+// item or delimiter of a sequence (not a fragment of pixel data).
+bool IsListed(const DicomElement& element);
+
+// Reads the file with the DicomReader and appends one record per listed
+// element. A handle is attached to DicomStream() unless a remote resource is
+// attached there (and detached again at the end); nullptr reads the stream as
+// it is. A read error ends the list where it happened. Always true.
+bool BuildDicomInfoList(HANDLE fileHandle, DicomInfoList* list);
+
+// The element's dictionary row with its value as text (the raw value as
+// dicom_load_value left it), or nullptr when the element is not listed.
+const DicomDictEntry* FormatDicomValue(const DicomElement* element, char text[kDicomInfoTextSize]);

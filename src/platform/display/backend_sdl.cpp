@@ -1,0 +1,243 @@
+// The sdl backend: the display memory in a host window, scaled by a whole
+// factor. One thread owns every SDL call: it opens the window, turns host
+// input into device input (mouse = pen, arrow keys = navigation keys, Enter =
+// Action key, typed text = WM_CHAR, closing the window = WM_CLOSE to the
+// foreground top-level window) and presents the display memory whenever its
+// generation changes.
+#include <SDL.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "display/backend.h"
+#include "display/frame_buffer.h"
+#include "gwes/window_manager.h"
+#include "platform/wstr.h"
+
+namespace platform {
+
+namespace {
+
+struct SdlState {
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> raise{false};
+    std::mutex startLock;
+    std::condition_variable started;
+    int startResult = 0;  // 0 pending, 1 running, -1 failed
+    int scale = 2;
+};
+
+SdlState& State() {
+    static auto* state = new SdlState;
+    return *state;
+}
+
+Uint32 TextureFormat(int bitsPerPixel) {
+    switch (bitsPerPixel) {
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    case 24: return SDL_PIXELFORMAT_BGR24;  // bytes B, G, R
+    default: return SDL_PIXELFORMAT_RGB888;  // 32-bit words 0x00RRGGBB, bytes B, G, R, x
+    }
+}
+
+UINT VirtualKey(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_UP: return VK_UP;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;  // the Action key
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_END: return VK_END;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    default:
+        if (key >= SDLK_F1 && key <= SDLK_F12) return static_cast<UINT>(VK_F1 + (key - SDLK_F1));
+        return 0;  // printable keys arrive as text
+    }
+}
+
+class Presenter {
+public:
+    bool Open(int scale) {
+        scale_ = scale;
+        FrameBuffer& fb = Screen();
+        {
+            std::lock_guard<std::recursive_mutex> guard(fb.lock);
+            width_ = fb.width;
+            height_ = fb.height;
+            bpp_ = fb.bitsPerPixel;
+        }
+        window_ = SDL_CreateWindow("Kestrava", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                   width_ * scale_, height_ * scale_, SDL_WINDOW_SHOWN);
+        if (!window_) return false;
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) return false;
+        return MakeTexture();
+    }
+
+    void Close() {
+        if (texture_) SDL_DestroyTexture(texture_);
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (window_) SDL_DestroyWindow(window_);
+        texture_ = nullptr;
+        renderer_ = nullptr;
+        window_ = nullptr;
+    }
+
+    // Shows the display memory when it changed since the last time (or always).
+    void Present(bool always) {
+        FrameBuffer& fb = Screen();
+        {
+            std::lock_guard<std::recursive_mutex> guard(fb.lock);
+            if (!always && fb.generation == shown_) return;
+            shown_ = fb.generation;
+            if (fb.width != width_ || fb.height != height_ || fb.bitsPerPixel != bpp_) {
+                // The screen was reconfigured: follow it.
+                width_ = fb.width;
+                height_ = fb.height;
+                bpp_ = fb.bitsPerPixel;
+                SDL_SetWindowSize(window_, width_ * scale_, height_ * scale_);
+                if (!MakeTexture()) return;
+            }
+            SDL_UpdateTexture(texture_, nullptr, fb.pixels.data(), fb.pitch);
+        }
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+    }
+
+    void Raise() {
+        if (window_) SDL_RaiseWindow(window_);
+    }
+
+    POINT ToScreen(int x, int y) const { return {x / scale_, y / scale_}; }
+
+private:
+    bool MakeTexture() {
+        if (texture_) SDL_DestroyTexture(texture_);
+        texture_ = SDL_CreateTexture(renderer_, TextureFormat(bpp_), SDL_TEXTUREACCESS_STREAMING, width_, height_);
+        return texture_ != nullptr;
+    }
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int width_ = 0, height_ = 0, bpp_ = 16, scale_ = 2;
+    uint64_t shown_ = ~uint64_t{0};
+};
+
+void HandleEvent(const SDL_Event& e, Presenter& presenter) {
+    switch (e.type) {
+    case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button == SDL_BUTTON_LEFT)
+            gwes::InjectPen(gwes::PenAction::Down, presenter.ToScreen(e.button.x, e.button.y));
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT)
+            gwes::InjectPen(gwes::PenAction::Up, presenter.ToScreen(e.button.x, e.button.y));
+        break;
+    case SDL_MOUSEMOTION:
+        if (e.motion.state & SDL_BUTTON_LMASK)
+            gwes::InjectPen(gwes::PenAction::Move, presenter.ToScreen(e.motion.x, e.motion.y));
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (UINT vk = VirtualKey(e.key.keysym.sym)) gwes::InjectKey(vk, e.type == SDL_KEYDOWN);
+        break;
+    case SDL_TEXTINPUT:
+        for (char16_t c : Utf8ToUtf16(e.text.text)) gwes::InjectChar(c);
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) gwes::InjectClose();
+        else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) presenter.Present(true);
+        break;
+    case SDL_QUIT:
+        gwes::InjectClose();
+        break;
+    default:
+        break;
+    }
+}
+
+void RequestRaise() { State().raise = true; }
+
+void Run(int scale) {
+    SdlState& s = State();
+    Presenter presenter;
+    bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (ok) {
+        ok = presenter.Open(scale);
+        if (!ok) {
+            presenter.Close();
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+    }
+    if (!ok) std::fprintf(stderr, "kestrava: cannot open the sdl display: %s\n", SDL_GetError());
+    {
+        std::lock_guard<std::mutex> guard(s.startLock);
+        s.startResult = ok ? 1 : -1;
+    }
+    s.started.notify_all();
+    if (!ok) return;
+    SDL_StartTextInput();
+    presenter.Present(true);
+    while (!s.stop) {
+        SDL_Event e;
+        // About 60 frames a second at most; events wake the loop at once.
+        if (SDL_WaitEventTimeout(&e, 16)) {
+            HandleEvent(e, presenter);
+            while (SDL_PollEvent(&e)) HandleEvent(e, presenter);
+        }
+        if (s.raise.exchange(false)) presenter.Raise();
+        presenter.Present(false);
+    }
+    SDL_StopTextInput();
+    presenter.Close();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+}  // namespace
+
+bool StartSdlBackend(int scale) {
+    SdlState& s = State();
+    if (s.thread.joinable()) return true;
+    s.stop = false;
+    s.startResult = 0;
+    s.scale = scale;
+    s.thread = std::thread(Run, scale);
+    std::unique_lock<std::mutex> lock(s.startLock);
+    s.started.wait(lock, [&] { return s.startResult != 0; });
+    if (s.startResult < 0) {
+        lock.unlock();
+        s.thread.join();
+        return false;
+    }
+    gwes::SetForegroundHook(RequestRaise);
+    return true;
+}
+
+void StopSdlBackend() {
+    SdlState& s = State();
+    if (!s.thread.joinable()) return;
+    gwes::SetForegroundHook(nullptr);
+    s.stop = true;
+    s.thread.join();
+}
+
+}  // namespace platform

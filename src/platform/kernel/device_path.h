@@ -1,0 +1,57 @@
+// How the kernel's file functions see a device path: the normalised device
+// components, the host path they map to, and whether the path names one of
+// the device's mount points ("\", "\Storage Card", "\Program Files" and
+// "\Program Files\Kestrava"), which the file functions never delete, move or
+// re-attribute. Also the one place that turns a host errno into a Win32 code.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "windows.h"
+
+namespace platform {
+
+enum class DeviceMount {
+    None,           // an ordinary file or folder
+    Root,           // "\", the device root folder
+    StorageCard,    // "\Storage Card", the host's "/"
+    ProgramFiles,   // "\Program Files", shown even when the root holds none
+    ProgramFolder,  // "\Program Files\Kestrava", the executable's folder
+};
+
+struct ResolvedPath {
+    std::vector<std::u16string> parts;  // device components after "." and ".."
+    std::string host;                   // the host path they name
+    DeviceMount mount = DeviceMount::None;
+};
+
+// Maps a device path for a file function. A null name sets
+// ERROR_INVALID_PARAMETER, an empty one ERROR_PATH_NOT_FOUND, one longer than
+// MAX_PATH ERROR_FILENAME_EXCED_RANGE, wildcards or control characters
+// ERROR_INVALID_NAME; each returns false.
+bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out);
+// The same for a name already known to be non-null (empty means "\").
+bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out);
+
+// A mount point that appears inside a device folder ("Storage Card" in "\",
+// "Kestrava" in "\Program Files"), with the host folder it stands for.
+struct MountEntry {
+    std::u16string name;
+    std::string host;
+    DeviceMount mount;
+};
+std::vector<MountEntry> MountsInFolder(const ResolvedPath& folder);
+
+// Win32 error for a failed host call on `hostPath`. ENOENT becomes
+// ERROR_FILE_NOT_FOUND when the containing folder exists and
+// ERROR_PATH_NOT_FOUND when it does not.
+DWORD Win32ErrorFromErrno(int error, const std::string& hostPath = {});
+// Sets that error and returns FALSE, for the common failure exit.
+BOOL FailWithErrno(int error, const std::string& hostPath = {});
+
+// Host path without its last component ("/" for "/a").
+std::string HostParent(const std::string& hostPath);
+
+}  // namespace platform
