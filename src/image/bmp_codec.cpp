@@ -47,7 +47,31 @@ struct BmpInfo {
     int bitsPerPixel;
     DWORD compression;
     DWORD coloursUsed;
+    DWORD masks[3];  // red, green, blue of 16- and 32-bit pixels
 };
+
+// One channel of a 16- or 32-bit pixel: where its bits are and how many.
+struct ChannelMask {
+    DWORD mask;
+    int shift;
+    int bits;
+};
+
+ChannelMask MakeChannelMask(DWORD mask) {
+    ChannelMask c = {mask, 0, 0};
+    if (mask == 0) return c;
+    while (!((mask >> c.shift) & 1)) ++c.shift;
+    for (DWORD m = mask >> c.shift; m & 1; m >>= 1) ++c.bits;
+    return c;
+}
+
+// The channel's value as 8 bits: narrower fields are shifted up (a 5-bit
+// field gives v << 3), wider ones keep their top 8 bits.
+inline BYTE ChannelValue(const ChannelMask& c, DWORD pixel) {
+    if (c.bits == 0) return 0;
+    DWORD v = (pixel & c.mask) >> c.shift;
+    return static_cast<BYTE>(c.bits >= 8 ? v >> (c.bits - 8) : v << (8 - c.bits));
+}
 
 // RLE8 into bottom-up image memory of `size` bytes with lines of `lineLength`
 // bytes. Every write is bounded by the image memory; the stream ends at an
@@ -196,6 +220,15 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
         info.bitsPerPixel = U16(raw + 14);
         info.compression = U32(raw + 16);
         info.coloursUsed = U32(raw + 32);
+        if (info.compression == BI_BITFIELDS) {
+            // Bit-field masks (ImageMagick writes every 16- and 32-bit BMP
+            // so): inside a version 4 or 5 header, else right after the
+            // 40-byte header, before any colour table.
+            BYTE masks[12] = {};
+            if (info.headerSize >= kInfoHeaderSize + 12) in.Seek(headerStart + kInfoHeaderSize);
+            if (in.Read(masks, sizeof masks) != sizeof masks) return kLoadReadError;
+            for (int i = 0; i < 3; ++i) info.masks[i] = U32(masks + 4 * i);
+        }
         // Version 4 and 5 headers (and OS/2 2.x ones) are longer than 40
         // bytes; their colour table starts after the whole header.
         if (info.headerSize > kInfoHeaderSize && headerStart + info.headerSize <= in.Size()) {
@@ -266,31 +299,34 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
             if (info.topDown) FlipRows(image_);
             break;
         }
+        case BI_BITFIELDS:
+            if (info.bitsPerPixel != 16 && info.bitsPerPixel != 32) break;  // stays blank
+            [[fallthrough]];
         case BI_RGB: {
             lstrcpyW(image_.formatText, u"Uncompressed");
             if (info.bitsPerPixel == 16 || info.bitsPerPixel == 32) {
+                // Uncompressed 16-bit pixels are 5-5-5, 32-bit ones blue,
+                // green, red, unused bytes; bit-field files bring their masks.
+                static const DWORD kMasks16[3] = {0x7C00, 0x03E0, 0x001F};
+                static const DWORD kMasks32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+                const DWORD* masks = info.compression == BI_BITFIELDS ? info.masks
+                                     : info.bitsPerPixel == 16       ? kMasks16
+                                                                     : kMasks32;
+                const ChannelMask red = MakeChannelMask(masks[0]);
+                const ChannelMask green = MakeChannelMask(masks[1]);
+                const ChannelMask blue = MakeChannelMask(masks[2]);
                 BYTE* row = static_cast<BYTE*>(ImageAllocate(rowLength));
                 if (!row) return kLoadOutOfMemory;
                 for (int y = 0; y < rows && !AbortFlagSet(); ++y) {
                     std::memset(row, 0, rowLength);
                     int my = memoryRow(y);
                     BYTE* out = RowTarget(my);
-                    if (info.bitsPerPixel == 16) {
-                        in.Read(row, rowLength);
-                        for (int x = 0; x < width; ++x, out += 3) {
-                            unsigned v = U16(row + x * 2);
-                            out[0] = static_cast<BYTE>((v & 0x1F) << 3);
-                            out[1] = static_cast<BYTE>(((v >> 5) & 0x1F) << 3);
-                            out[2] = static_cast<BYTE>(((v >> 10) & 0x1F) << 3);
-                        }
-                    } else {
-                        in.Read(row, static_cast<size_t>(width) * 4);
-                        for (int x = 0; x < width; ++x, out += 3) {
-                            const BYTE* p = row + x * 4;
-                            out[0] = p[0];
-                            out[1] = p[1];
-                            out[2] = p[2];
-                        }
+                    in.Read(row, rowLength);
+                    for (int x = 0; x < width; ++x, out += 3) {
+                        DWORD v = info.bitsPerPixel == 16 ? U16(row + x * 2) : U32(row + x * 4);
+                        out[0] = ChannelValue(blue, v);
+                        out[1] = ChannelValue(green, v);
+                        out[2] = ChannelValue(red, v);
                     }
                     CommitRow(my);
                 }

@@ -259,9 +259,29 @@ TEST_F(BmpTest, ColourTablesAreBoundedByTheTableAndTheFile) {
 }
 
 TEST_F(BmpTest, UnknownCompressionLeavesTheImageBlank) {
-    const RImage& image = Decode(File(InfoHeader(2, 2, 24, BI_BITFIELDS), {}, Bytes(16, 0x77)));
-    EXPECT_EQ(image.formatText[0], 0);
-    EXPECT_TRUE(PixelAt(image, 1, 1) == (Bgr{0, 0, 0}));
+    // 7 is no compression a BMP knows; bit fields on 24-bit pixels mean nothing either.
+    for (DWORD compression : {DWORD(7), DWORD(BI_BITFIELDS)}) {
+        const RImage& image = Decode(File(InfoHeader(2, 2, 24, compression), {}, Bytes(16, 0x77)));
+        EXPECT_EQ(image.formatText[0], 0);
+        EXPECT_TRUE(PixelAt(image, 1, 1) == (Bgr{0, 0, 0}));
+    }
+}
+
+TEST_F(BmpTest, BitFieldPixelsFollowTheirMasks) {
+    // A 40-byte header followed by the red, green and blue masks of 5-6-5
+    // pixels; one row of two pixels: pure red, and green 0x2A of 63.
+    ByteWriter masks;
+    masks.u8(0x00).u8(0xF8).u8(0).u8(0).u8(0xE0).u8(0x07).u8(0).u8(0).u8(0x1F).u8(0).u8(0).u8(0);
+    Bytes pixels = {0x00, 0xF8, 0x40, 0x05};
+    const RImage& image = Decode(File(InfoHeader(2, 1, 16, BI_BITFIELDS), masks.bytes, pixels));
+    EXPECT_TRUE(PixelAt(image, 0, 0) == (Bgr{0, 0, 0xF8}));
+    EXPECT_TRUE(PixelAt(image, 1, 0) == (Bgr{0, 0x2A << 2, 0}));
+    // 32-bit pixels with 10-bit fields (red in the top bits) keep each field's top 8 bits.
+    ByteWriter wide;
+    wide.u8(0).u8(0).u8(0xF0).u8(0xFF).u8(0).u8(0xFC).u8(0x0F).u8(0).u8(0xFF).u8(0x03).u8(0).u8(0);
+    Bytes pixel = {0x00, 0x00, 0x00, 0x80};  // red field 0x200 of 0x3FF
+    const RImage& deep = Decode(File(InfoHeader(1, 1, 32, BI_BITFIELDS), wide.bytes, pixel));
+    EXPECT_TRUE(PixelAt(deep, 0, 0) == (Bgr{0, 0, 0x80}));
 }
 
 TEST_F(BmpTest, ShortPixelDataKeepsWhatArrived) {

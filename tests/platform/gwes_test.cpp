@@ -772,10 +772,21 @@ TEST_F(GwesPen, PenDownActivatesItsTopLevelWindow) {
     HWND first = Top(0, 26, 100, 100);
     HWND second = Top(120, 26, 100, 100);
     EXPECT_EQ(GetActiveWindow(), second);
+    TakeLog();
     platform::InjectPen(platform::Pen::Down, 10, 40);
     platform::InjectPen(platform::Pen::Up, 10, 40);
-    EXPECT_EQ(GetActiveWindow(), first);
     Pump();
+    EXPECT_EQ(GetActiveWindow(), first);
+    // Activation comes before the pen-down itself.
+    std::vector<Logged> log = TakeLog();
+    auto at = [&](HWND h, UINT m) {
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].hwnd == h && log[i].message == m) return static_cast<int>(i);
+        return -1;
+    };
+    ASSERT_GE(at(first, WM_ACTIVATE), 0);
+    EXPECT_EQ(log[static_cast<size_t>(at(first, WM_ACTIVATE))].wParam, static_cast<WPARAM>(WA_CLICKACTIVE));
+    EXPECT_LT(at(first, WM_ACTIVATE), at(first, WM_LBUTTONDOWN));
 }
 
 // ---- Painting and clipping -------------------------------------------------------------------------

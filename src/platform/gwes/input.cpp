@@ -180,67 +180,58 @@ void PostInput(Window& target, UINT message, WPARAM wParam, LPARAM lParam, POINT
 }
 
 void InjectPen(PenAction action, POINT screen) {
-    HWND activate = nullptr;
-    {
-        Guard guard(Lock());
-        g_cursor = screen;
-        if (action == PenAction::Move && !g_penDown) return;  // a pen has no hover
-        if (action == PenAction::Down) {
-            g_penDown = true;
-            g_keys[VK_LBUTTON] = 0x80;
-        }
-        if (action == PenAction::Up) {
-            g_penDown = false;
-            g_keys[VK_LBUTTON] = 0;
-        }
-        std::shared_ptr<Window> target = FindWindowObject(g_capture);
-        if (!target) {
-            Window* hit = HitTest(Desktop(), screen);
-            if (hit) target = FindWindowObject(hit->handle);
-        }
-        if (!target) return;
-        Window* top = TopLevelOf(target.get());
-        if ((top->style & WS_DISABLED) && !g_capture) return;  // behind a modal window
-        POINT origin = ClientScreenOrigin(*target);
-        LPARAM lp = MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(screen.x - origin.x)),
-                               static_cast<WORD>(static_cast<SHORT>(screen.y - origin.y)));
-        UINT message = WM_MOUSEMOVE;
-        WPARAM wp = g_penDown ? MK_LBUTTON : 0;
-        if (action == PenAction::Down) {
-            message = WM_LBUTTONDOWN;
-            DWORD now = GetTickCount();
-            int cx = GetSystemMetrics(SM_CXDOUBLECLK), cy = GetSystemMetrics(SM_CYDOUBLECLK);
-            bool dbl = target->cls && (target->cls->style & CS_DBLCLKS) && !g_lastWasDouble &&
-                       g_lastDownWindow == target->handle && now - g_lastDownTime <= GetDoubleClickTime() &&
-                       std::abs(screen.x - g_lastDownPoint.x) <= cx / 2 &&
-                       std::abs(screen.y - g_lastDownPoint.y) <= cy / 2;
-            if (dbl) message = WM_LBUTTONDBLCLK;
-            g_lastWasDouble = dbl;
-            g_lastDownWindow = target->handle;
-            g_lastDownTime = now;
-            g_lastDownPoint = screen;
-            if (g_active != top->handle) activate = top->handle;
-        } else if (action == PenAction::Up) {
-            message = WM_LBUTTONUP;
-        }
-        if (!activate) {
-            PostInput(*target, message, wp, lp, screen);
-            return;
-        }
-    }
-    // Activate first (that sends messages), then queue the pen-down.
-    ActivateWindow(activate, WA_CLICKACTIVE);
     Guard guard(Lock());
+    g_cursor = screen;
+    if (action == PenAction::Move && !g_penDown) return;  // a pen has no hover
+    if (action == PenAction::Down) {
+        g_penDown = true;
+        g_keys[VK_LBUTTON] = 0x80;
+    }
+    if (action == PenAction::Up) {
+        g_penDown = false;
+        g_keys[VK_LBUTTON] = 0;
+    }
     std::shared_ptr<Window> target = FindWindowObject(g_capture);
     if (!target) {
         Window* hit = HitTest(Desktop(), screen);
         if (hit) target = FindWindowObject(hit->handle);
     }
     if (!target) return;
+    Window* top = TopLevelOf(target.get());
+    if ((top->style & WS_DISABLED) && !g_capture) return;  // behind a modal window
     POINT origin = ClientScreenOrigin(*target);
     LPARAM lp = MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(screen.x - origin.x)),
                            static_cast<WORD>(static_cast<SHORT>(screen.y - origin.y)));
-    PostInput(*target, WM_LBUTTONDOWN, MK_LBUTTON, lp, screen);
+    UINT message = WM_MOUSEMOVE;
+    WPARAM wp = g_penDown ? MK_LBUTTON : 0;
+    if (action == PenAction::Down) {
+        message = WM_LBUTTONDOWN;
+        DWORD now = GetTickCount();
+        int cx = GetSystemMetrics(SM_CXDOUBLECLK), cy = GetSystemMetrics(SM_CYDOUBLECLK);
+        bool dbl = target->cls && (target->cls->style & CS_DBLCLKS) && !g_lastWasDouble &&
+                   g_lastDownWindow == target->handle && now - g_lastDownTime <= GetDoubleClickTime() &&
+                   std::abs(screen.x - g_lastDownPoint.x) <= cx / 2 && std::abs(screen.y - g_lastDownPoint.y) <= cy / 2;
+        if (dbl) message = WM_LBUTTONDBLCLK;
+        g_lastWasDouble = dbl;
+        g_lastDownWindow = target->handle;
+        g_lastDownTime = now;
+        g_lastDownPoint = screen;
+    } else if (action == PenAction::Up) {
+        message = WM_LBUTTONUP;
+    }
+    // Activation by the pen happens when the window's thread takes the
+    // pen-down from its queue (see ClickActivationTarget), never on the
+    // thread that delivers the input, which must not wait for anybody.
+    PostInput(*target, message, wp, lp, screen);
+}
+
+HWND ClickActivationTarget(const MSG& msg) {
+    if (msg.message != WM_LBUTTONDOWN && msg.message != WM_LBUTTONDBLCLK) return nullptr;
+    auto w = FindWindowObject(msg.hwnd);
+    if (!w || w->destroying) return nullptr;
+    Window* top = TopLevelOf(w.get());
+    if (top->handle == g_active || (top->style & WS_DISABLED)) return nullptr;
+    return top->handle;
 }
 
 void InjectKey(UINT vk, bool down) {

@@ -269,6 +269,11 @@ bool FetchMessage(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool w
                 q->posted.erase(it);
                 q->lastTime = out->time;
                 q->lastPos = out->pt;
+                // A pen-down on an inactive top-level window activates it first.
+                if (HWND activate = ClickActivationTarget(*out)) {
+                    lock.unlock();
+                    ActivateWindow(activate, WA_CLICKACTIVE);
+                }
             }
             return true;
         }

@@ -203,6 +203,9 @@ void LeaveFocusAndActivation(HWND hwnd);
 // Activates a top-level window: WM_ACTIVATE to the old and the new one, focus
 // to the new one; `how` is WA_ACTIVE or WA_CLICKACTIVE. Without the lock.
 HWND ActivateWindow(HWND hwnd, int how);
+// The top-level window that a pen-down taken from a queue activates (lock
+// held); null when it is already active.
+HWND ClickActivationTarget(const MSG& msg);
 // Posts an input message to the queue of the window (lock held).
 void PostInput(Window& target, UINT message, WPARAM wParam, LPARAM lParam, POINT screenPoint);
 
