@@ -18,7 +18,7 @@ case "$kind" in
         ;;
     asan)
         CC=clang-14 CXX=clang++-14 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-            -DKESTRAVA_SANITIZE=ON -DKESTRAVA_WERROR=$werror >/dev/null
+            -DKESTRAVA_SANITIZE=ON -DKESTRAVA_BENCH=OFF -DKESTRAVA_WERROR=$werror >/dev/null
         cmake --build build-asan -j "$jobs"
         ;;
     *)

@@ -82,7 +82,7 @@ unsigned SwapUnit(int32_t vr) {
 }
 
 void SwapInPlace(uint8_t* data, uint32_t length, unsigned unit) {
-    for (uint32_t i = 0; i + unit <= length; i += unit) {
+    for (uint64_t i = 0; i + unit <= length; i += unit) {
         for (unsigned a = 0, b = unit - 1; a < b; ++a, --b) {
             const uint8_t t = data[i + a];
             data[i + a] = data[i + b];
@@ -389,7 +389,14 @@ DicomElement* dicom_next_element() {
         // still meets its value as usual.
         const int64_t valueStart = stream.tell();
         if (dicom_read_value(kVrUI) < 0) return nullptr;
-        const char* uid = (e.value != nullptr && e.vm > 0) ? DicomValueTexts(e)[0] : "";
+        // A damaged file may give the element another VR; its value is then
+        // raw bytes, NUL-terminated all the same.
+        const char* uid = "";
+        if (e.value != nullptr && IsStringVr(e.vr)) {
+            if (e.vm > 0) uid = DicomValueTexts(e)[0];
+        } else if (e.value != nullptr) {
+            uid = static_cast<const char*>(e.value);
+        }
         stream.seek(valueStart, FILE_BEGIN);
         r.syntax = dicom_transfer_syntax(uid);
         dicom_free_value(e.value);

@@ -308,7 +308,9 @@ LoadError GifHandler::Load(HANDLE file, DWORD /*flags*/) {
         header[3] != '8') {
         return kLoadUnsupportedVersion;
     }
-    wsprintfW(image_.formatText, u"Ver.%c%c%c - LZW compression", u'8', static_cast<WCHAR>(header[4]),
+    // Every new image block resets the record, so the text is put in last.
+    WCHAR formatText[32];
+    wsprintfW(formatText, u"Ver.%c%c%c - LZW compression", u'8', static_cast<WCHAR>(header[4]),
               static_cast<WCHAR>(header[5]));
     if (got < sizeof header) return kLoadCorrupt;
 
@@ -383,5 +385,6 @@ LoadError GifHandler::Load(HANDLE file, DWORD /*flags*/) {
     // A file that ends before its first image block has nothing to show.
     if (!image_.header) return kLoadCorrupt;
     if (ReducedLoadRequested()) ShrinkAfterDecode();
+    lstrcpyW(image_.formatText, formatText);
     return kLoadOk;
 }

@@ -60,8 +60,6 @@ LoadError PcxHandler::Load(HANDLE file, DWORD /*flags*/) {
     BYTE header[kHeaderSize] = {};
     in.Read(header, sizeof header);
     if (header[0] != kManufacturer) return kLoadCorrupt;
-    wsprintfW(image_.formatText, u"Ver.%d%s", header[1],
-              header[2] == 1 ? u" - RLE compression" : u" - uncompressed");
 
     const int bitsPerPlane = header[3];
     const int planes = header[65];
@@ -90,6 +88,8 @@ LoadError PcxHandler::Load(HANDLE file, DWORD /*flags*/) {
         colourCount = 2;
     }
     if (!CreatePlain(width, height, depth, table, colourCount)) return kLoadOutOfMemory;
+    wsprintfW(image_.formatText, u"Ver.%d%s", header[1],
+              header[2] == 1 ? u" - RLE compression" : u" - uncompressed");
     if (AbortFlagSet()) return kLoadAborted;
 
     // The whole pixel data in one read.

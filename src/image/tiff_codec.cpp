@@ -2,6 +2,7 @@
 // and colour-model conversion, the page loader and the page-replacing writer.
 #include "tiff_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -161,11 +162,11 @@ void Describe(TIFF* tiff, Directory* d) {
     } else if (d->samples == 3) {
         d->layout = Layout::Rgb;
     }
-    // Models and storage the strip copy cannot express are read through
+    // Models and storage the row copy cannot express are read through
     // libtiff's RGBA reader, which converts YCbCr correctly.
     const bool separatePlanes = d->planar == PLANARCONFIG_SEPARATE && d->samples > 1;
     if (d->photometric == PHOTOMETRIC_YCBCR ||
-        ((d->tiled || separatePlanes) && d->bits == 8 &&
+        (separatePlanes && d->bits == 8 &&
          (d->photometric == PHOTOMETRIC_RGB || d->photometric == PHOTOMETRIC_SEPARATED ||
           d->photometric == PHOTOMETRIC_MINISBLACK || d->photometric == PHOTOMETRIC_MINISWHITE ||
           d->photometric == PHOTOMETRIC_PALETTE))) {
@@ -184,6 +185,44 @@ int64_t DecodedHeight(const Directory& d) {
 // Source row length L of the strip data.
 uint64_t SourceRowBytes(const Directory& d) {
     return (static_cast<uint64_t>(d.bits) * d.samples * d.width + 7) / 8;
+}
+
+// Converts `count` source pixels into the image row `out`, starting at
+// pixel `first` of the row; the row holds `rowBytes` bytes.
+void ConvertPixels(const Directory& d, const BYTE* in, BYTE* out, uint32_t first, uint32_t count, size_t rowBytes) {
+    switch (d.layout) {
+        case Layout::Cmyk:
+            // Plain CMYK (TIFF stores ink amounts, 0 for none).
+            out += 3 * static_cast<size_t>(first);
+            for (uint32_t x = 0; x < count; ++x, in += d.samples, out += 3) {
+                unsigned k = 255u - in[3];
+                out[0] = static_cast<BYTE>(((255u - in[2]) * k + 127) / 255);
+                out[1] = static_cast<BYTE>(((255u - in[1]) * k + 127) / 255);
+                out[2] = static_cast<BYTE>(((255u - in[0]) * k + 127) / 255);
+            }
+            break;
+        case Layout::Rgb:
+            out += 3 * static_cast<size_t>(first);
+            for (uint32_t x = 0; x < count; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+            break;
+        default: {
+            // Tiles start on byte boundaries (their widths are multiples of 16).
+            const uint64_t bitsPerPixel = static_cast<uint64_t>(d.bits) * d.samples;
+            const size_t start = static_cast<size_t>(first * bitsPerPixel / 8);
+            if (start >= rowBytes) break;
+            size_t n = static_cast<size_t>((count * bitsPerPixel + 7) / 8);
+            if (n > rowBytes - start) n = rowBytes - start;
+            std::memcpy(out + start, in, n);
+            if (d.photometric == PHOTOMETRIC_MINISWHITE) {
+                for (size_t j = start; j < start + n; ++j) out[j] = static_cast<BYTE>(~out[j]);
+            }
+            break;
+        }
+    }
 }
 
 }  // namespace
@@ -213,6 +252,9 @@ void TiffHandler::ReleaseHandlerImage() {
 
 LoadError TiffHandler::Open(HANDLE file) {
     Close();
+    // libtiff reads the header wherever the handle stands; its offsets
+    // count from the start of the file.
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     tiff_ = OpenOn(file, "r", this);
     if (!tiff_) return kLoadCorrupt;
     tiffOpen_ = 1;
@@ -366,6 +408,39 @@ LoadError TiffHandler::ReadDirectory() {
             ImageFree(raster);
         }
         TIFFRGBAImageEnd(&reader);
+    } else if (d.tiled) {
+        // Tiles, converted row by row into their place in the picture.
+        uint32_t tileWidth = 0;
+        uint32_t tileLength = 0;
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength);
+        const tmsize_t tileSize = TIFFTileSize(tiff);
+        const tmsize_t tileRow = TIFFTileRowSize(tiff);
+        BYTE* tile = tileSize > 0 && tileRow > 0 && tileWidth > 0 && tileLength > 0
+                         ? static_cast<BYTE*>(ImageAllocate(static_cast<size_t>(tileSize)))
+                         : nullptr;
+        if (!tile) {
+            result = tileSize > 0 ? kLoadOutOfMemory : kLoadCorrupt;
+        } else {
+            for (uint32_t y = 0; y < d.length && result == kLoadOk; y += tileLength) {
+                for (uint32_t x = 0; x < d.width; x += tileWidth) {
+                    const tmsize_t got = TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, x, y, 0, 0), tile,
+                                                             static_cast<tmsize_t>(-1));
+                    if (got < 0) {
+                        result = kLoadCorrupt;
+                        break;
+                    }
+                    const uint32_t rows = std::min<uint32_t>(tileLength, d.length - y);
+                    const uint32_t columns = std::min<uint32_t>(tileWidth, d.width - x);
+                    const uint32_t usable = std::min<uint64_t>(rows, static_cast<uint64_t>(got / tileRow));
+                    for (uint32_t i = 0; i < usable; ++i) {
+                        ConvertPixels(d, tile + i * tileRow, RowAddress(image_, length - 1 - static_cast<int>(y + i)),
+                                      x, columns, destinationRow);
+                    }
+                }
+            }
+            ImageFree(tile);
+        }
     } else {
         const tmsize_t stripSize = TIFFStripSize(tiff);
         const uint64_t sourceRow = SourceRowBytes(d);
@@ -385,34 +460,8 @@ LoadError TiffHandler::ReadDirectory() {
                 uint64_t available = static_cast<uint64_t>(got) / sourceRow;
                 const uint32_t usable = available < rows ? static_cast<uint32_t>(available) : rows;
                 for (uint32_t i = 0; i < usable; ++i) {
-                    const BYTE* in = strip + i * sourceRow;
-                    BYTE* out = RowAddress(image_, length - 1 - static_cast<int>(row + i));
-                    switch (d.layout) {
-                        case Layout::Cmyk:
-                            // Plain CMYK (TIFF stores ink amounts, 0 for none).
-                            for (int x = 0; x < width; ++x, in += d.samples, out += 3) {
-                                unsigned k = 255u - in[3];
-                                out[0] = static_cast<BYTE>(((255u - in[2]) * k + 127) / 255);
-                                out[1] = static_cast<BYTE>(((255u - in[1]) * k + 127) / 255);
-                                out[2] = static_cast<BYTE>(((255u - in[0]) * k + 127) / 255);
-                            }
-                            break;
-                        case Layout::Rgb:
-                            for (int x = 0; x < width; ++x, in += 3, out += 3) {
-                                out[0] = in[2];
-                                out[1] = in[1];
-                                out[2] = in[0];
-                            }
-                            break;
-                        default: {
-                            const size_t n = sourceRow < destinationRow ? static_cast<size_t>(sourceRow) : destinationRow;
-                            std::memcpy(out, in, n);
-                            if (d.photometric == PHOTOMETRIC_MINISWHITE) {
-                                for (size_t j = 0; j < n; ++j) out[j] = static_cast<BYTE>(~out[j]);
-                            }
-                            break;
-                        }
-                    }
+                    ConvertPixels(d, strip + i * sourceRow, RowAddress(image_, length - 1 - static_cast<int>(row + i)),
+                                  0, d.width, destinationRow);
                 }
                 row += rows;
             }

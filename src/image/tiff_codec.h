@@ -1,9 +1,9 @@
 // The TIFF handler (file type row 3: "tif", "tiff", "cfx"): an adapter over
 // libtiff opened on the program's file handle (which stays the caller's).
-// The current directory becomes an image strip by strip: grey and palette
-// files keep their depth, RGB and CMYK become 24 bits, YCbCr, tiled and
-// plane-separated files go through libtiff's RGBA reader into 24 bits. A
-// horizontal resolution above the vertical one stretches the picture
+// The current directory becomes an image strip by strip (or tile by tile):
+// grey and palette files keep their depth, RGB and CMYK become 24 bits;
+// YCbCr and plane-separated files go through libtiff's RGBA reader into 24
+// bits. A horizontal resolution above the vertical one stretches the picture
 // vertically. Multi-page files load further pages through the image's page
 // loader. LZW-compressed files are refused. libtiff's messages are dropped.
 #pragma once

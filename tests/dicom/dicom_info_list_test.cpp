@@ -182,4 +182,22 @@ TEST_F(DicomInfoListTest, AReadErrorEndsTheListWhereItHappened) {
     DicomInfoListRelease(&list);
 }
 
+TEST_F(DicomInfoListTest, ARemoteResourceStaysAttachedAndIsRead) {
+    ByteWriter w;
+    w.preambleAndMeta("1.2.840.10008.1.2.1");
+    w.explicitHeader(0x0010, 0x0010, "PN", 4).text("DOE ");
+    HANDLE other = OpenBytes(Bytes(200, 'x'));
+    MemoryResource remote(w.data);
+    AttachMemory(&remote);
+    DicomInfoList list;
+    // The handle of another file is not attached over the remote resource.
+    EXPECT_TRUE(BuildDicomInfoList(other, &list));
+    ASSERT_EQ(list.count, 2u);
+    EXPECT_STREQ(list.records[1].text, "DOE ");
+    EXPECT_EQ(DicomStream().kind, kStreamRemote);
+    DicomInfoListRelease(&list);
+    DicomStream().detach();
+    EXPECT_EQ(remote.releases, 1);
+}
+
 }  // namespace

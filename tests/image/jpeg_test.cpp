@@ -248,7 +248,9 @@ protected:
         ASSERT_NE(out, INVALID_HANDLE_VALUE);
         EXPECT_EQ(SaveJpeg(out, image, quality), expected);
         CloseHandle(out);
-        if (expected == kLoadOk) ASSERT_TRUE(Load(loaded, path)) << loaded->lastError;
+        if (expected == kLoadOk) {
+            ASSERT_TRUE(Load(loaded, path)) << loaded->lastError;
+        }
     }
 };
 

@@ -6,8 +6,8 @@
 # first:
 #   - JPEG: djpeg with the adapter's settings (fast integer DCT, no fancy
 #     upsampling), so the pixels must match exactly;
-#   - GIF, PCX, portable maps, TIFF: ImageMagick's decoding (transparency
-#     over white);
+#   - GIF, portable maps, TIFF and ImageMagick's PCX: ImageMagick's
+#     decoding (transparency over white); netpbm's PCX: netpbm's pcxtoppm;
 #   - PhotoCD and CMYK: ImageMagick's decoding, compared with a tolerance.
 # Usage: make_codec_fixtures.sh OUTDIR
 set -euo pipefail
@@ -95,7 +95,12 @@ for p in small large; do
     ppmtopcx <$p.pbm >pcx_${p}_bilevel.pcx 2>/dev/null
     rm -f $p.16.ppm $p.pbm
 done
-for f in pcx_*.pcx; do reference "$f"; done
+# ImageMagick reads its own files; netpbm's files are decoded by netpbm's
+# pcxtoppm (ImageMagick inverts 1-bit files whose table is black and white).
+for f in pcx_*_imagemagick*.pcx; do reference "$f"; done
+for f in pcx_*_planar16.pcx pcx_*_packed16.pcx pcx_*_netpbm*.pcx pcx_*_bilevel.pcx; do
+    pcxtoppm "$f" 2>/dev/null | convert - -depth 8 "rgb:$f.rgb"
+done
 
 # ---- PhotoCD -------------------------------------------------------------------
 convert large.png -resize 768x512! PCD:pcd_imagemagick.pcd

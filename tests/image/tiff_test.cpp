@@ -7,6 +7,7 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 
 #include "codec_test_util.h"

@@ -610,6 +610,22 @@ TEST_F(GwesQueue, SendToAThreadThatEndsReturns) {
     sender.join();
 }
 
+TEST_F(GwesQueue, MsgWaitForMultipleObjectsWakesForObjectsAndMessages) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+    std::thread signal([&] { SetEvent(event); });
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
+    signal.join();
+    ResetEvent(event);
+    PostThreadMessageW(GetCurrentThreadId(), WM_USER, 0, 0);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_POSTMESSAGE),
+              static_cast<DWORD>(WAIT_OBJECT_0 + 1));
+    // Input that the mask leaves out does not end the wait.
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 0, QS_KEY), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(event);
+}
+
 // ---- Timers and hot keys -------------------------------------------------------------------------
 
 std::atomic<int> g_timerProcCalls{0};

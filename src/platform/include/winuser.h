@@ -409,9 +409,14 @@ HWND ChildWindowFromPoint(HWND parent, POINT point);
 #define GWLP_HWNDPARENT GWL_HWNDPARENT
 #define GWLP_USERDATA GWL_USERDATA
 #define GWLP_ID GWL_ID
-#define DWL_MSGRESULT 0
-#define DWL_DLGPROC 4
-#define DWL_USER 8
+// Dialog window data: pointer-sized slots in the dialog's extra bytes.
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC 8
+#define DWLP_USER 16
+#define DWL_MSGRESULT DWLP_MSGRESULT
+#define DWL_DLGPROC DWLP_DLGPROC
+#define DWL_USER DWLP_USER
+#define DLGWINDOWEXTRA 24
 LONG GetWindowLongW(HWND window, int index);
 LONG SetWindowLongW(HWND window, int index, LONG newValue);
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
