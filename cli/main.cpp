@@ -17,7 +17,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"device", RunDeviceCommand, "print the device root, the program folder and the registry file"},
+    {"device", RunDeviceCommand, "print the device root, program folder, registry file, and the device path of each PATH"},
     {"dump", RunDumpCommand, "[--verbose] IN...: list the elements of DICOM files"},
     {"convert", RunConvertCommand,
      "IN OUT.bmp | [options] --to DIR IN...: decode images and write them as BMP"},

@@ -161,6 +161,13 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
 // missing, the rest pass through as given (they are about to be created).
 std::string LookUp(const std::string& base, const std::vector<std::u16string>& parts,
                    size_t first) {
+    // Most paths exist exactly as given: one lstat of the whole path settles
+    // them without a look at every folder on the way.
+    std::string exact = base;
+    for (size_t i = first; i < parts.size(); ++i) exact = JoinHost(exact, Utf16ToUtf8(parts[i]));
+    struct stat exactStat;
+    if (lstat(exact.c_str(), &exactStat) == 0) return exact;
+
     std::string host = base;
     bool exists = true;
     for (size_t i = first; i < parts.size(); ++i) {
