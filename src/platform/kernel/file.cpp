@@ -134,13 +134,11 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     if (S_ISDIR(st.st_mode)) return FailOpen(fd, ERROR_ACCESS_DENIED);
     bool truncate = !created && (creationDisposition == CREATE_ALWAYS ||
                                  creationDisposition == TRUNCATE_EXISTING);
-    if (!created) {
+    if (!created && (canWrite || truncate)) {
         // We may run as root, where the host ignores the write bit: the
-        // read-only attribute is enforced here.
+        // read-only attribute is enforced here (reading needs no look at it).
         DWORD attributes = ComposeAttributes(st.st_mode, ReadStoredAttributes(fd), false);
-        if ((attributes & FILE_ATTRIBUTE_READONLY) && (canWrite || truncate)) {
-            return FailOpen(fd, ERROR_ACCESS_DENIED);
-        }
+        if (attributes & FILE_ATTRIBUTE_READONLY) return FailOpen(fd, ERROR_ACCESS_DENIED);
     }
 
     auto object = std::make_shared<FileObject>();
