@@ -139,8 +139,7 @@ TEST_F(LibraryTest, FilesWithoutAProviderOrFileGiveTheirErrors) {
     EXPECT_FALSE(Load(&file, u"\\missing.bmp"));
     EXPECT_EQ(file.lastError, kLoadCannotOpen);
     // Rows whose decoders belong to later work answer 9.
-    for (const char* name : {"a.jpg", "a.gif", "a.tif", "a.pcx", "a.pcd", "a.pgm", "a.mpg", "a.avi",
-                             "a.mov", "a.wmv", "a.mp3", "a.dcm", "a.url"}) {
+    for (const char* name : {"a.mpg", "a.avi", "a.mov", "a.wmv", "a.mp3", "a.dcm", "a.url"}) {
         EXPECT_FALSE(Load(&file, Put(name, {1, 2, 3})));
         EXPECT_EQ(file.lastError, kLoadNoHandler) << name;
     }

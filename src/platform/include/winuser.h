@@ -727,3 +727,74 @@ int GetSystemMetrics(int index);
 #define SPI_GETPLATFORMTYPE 257
 BOOL SystemParametersInfoW(UINT action, UINT param, PVOID data, UINT winIni);
 #define SystemParametersInfo SystemParametersInfoW
+
+// =====================================================================================
+// ---- Resources ----------------------------------------------------------------------
+// Each module's resources are the binary .res its build embedded (see
+// cmake/Resources.cmake); an HRSRC points into that module's directory and an
+// HGLOBAL from LoadResource is the read-only data itself (no FreeResource needed).
+#define RT_CURSOR MAKEINTRESOURCEW(1)
+#define RT_BITMAP MAKEINTRESOURCEW(2)
+#define RT_ICON MAKEINTRESOURCEW(3)
+#define RT_MENU MAKEINTRESOURCEW(4)
+#define RT_DIALOG MAKEINTRESOURCEW(5)
+#define RT_STRING MAKEINTRESOURCEW(6)
+#define RT_FONTDIR MAKEINTRESOURCEW(7)
+#define RT_FONT MAKEINTRESOURCEW(8)
+#define RT_ACCELERATOR MAKEINTRESOURCEW(9)
+#define RT_RCDATA MAKEINTRESOURCEW(10)
+#define RT_MESSAGETABLE MAKEINTRESOURCEW(11)
+#define RT_GROUP_CURSOR MAKEINTRESOURCEW(12)
+#define RT_GROUP_ICON MAKEINTRESOURCEW(14)
+#define RT_VERSION MAKEINTRESOURCEW(16)
+#define RT_DLGINCLUDE MAKEINTRESOURCEW(17)
+#define RT_HTML MAKEINTRESOURCEW(23)
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
+#define FindResource FindResourceW
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL resourceData);
+
+// With bufferMax 0, *(LPWSTR*)buffer receives a read-only pointer to the string
+// inside the resource (not NUL-terminated) and the return value is its length.
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax);
+#define LoadString LoadStringW
+
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_MONOCHROME 0x00000001
+#define LR_COLOR 0x00000002
+#define LR_LOADFROMFILE 0x00000010
+#define LR_LOADTRANSPARENT 0x00000020
+#define LR_DEFAULTSIZE 0x00000040
+#define LR_CREATEDIBSECTION 0x00002000
+#define LR_SHARED 0x00008000
+
+// Bitmaps come back as DIB sections with the resource's own pixel format.
+HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
+#define LoadBitmap LoadBitmapW
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
+#define LoadImage LoadImageW
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+#define LoadIcon LoadIconW
+
+#define IDI_APPLICATION MAKEINTRESOURCEW(32512)
+#define IDI_HAND MAKEINTRESOURCEW(32513)
+#define IDI_QUESTION MAKEINTRESOURCEW(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEW(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEW(32516)
+
+// Cursors: the system's cursors are distinct values (the device draws no
+// pointer); SetCursor records the current one and returns the previous.
+#define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDC_IBEAM MAKEINTRESOURCEW(32513)
+#define IDC_WAIT MAKEINTRESOURCEW(32514)
+#define IDC_CROSS MAKEINTRESOURCEW(32515)
+#define IDC_UPARROW MAKEINTRESOURCEW(32516)
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+#define LoadCursor LoadCursorW
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor(void);
