@@ -302,12 +302,15 @@ void Register() {
 }
 
 // Remembers each benchmark's time per iteration: CPU time for in-process
-// runs (steadier on a shared machine), wall time for the manual ones.
+// runs (steadier on a shared machine), wall time for the manual ones; with
+// --benchmark_repetitions the median of the repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1 && run.iterations > 0;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (single || median) {
                 // Options follow the name: "/min_time:3.000", "/manual_time".
                 std::string name = run.benchmark_name();
                 const bool manual = name.find("/manual_time") != std::string::npos;

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -80,7 +79,7 @@ void* Allocate(j_common_ptr cinfo, int pool, size_t size) {
     if (pool < 0 || pool >= JPOOL_NUMPOOLS) ERREXIT1(cinfo, JERR_BAD_POOL_ID, pool);
     if (size > kWorkingMemoryLimit - memory->total) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
     size = (size + kAlign - 1) & ~(kAlign - 1);
-    void* raw = std::malloc(size + sizeof(Allocation) + kAlign);
+    void* raw = ImageAllocate(size + sizeof(Allocation) + kAlign);
     if (!raw) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 2);
     memory->total += size;
     auto* header = static_cast<Allocation*>(raw);
@@ -171,7 +170,7 @@ void FreePool(j_common_ptr cinfo, int pool) {
     memory->pools[pool] = nullptr;
     while (a) {
         Allocation* next = a->next;
-        std::free(a->raw);
+        ImageFree(a->raw);
         a = next;
     }
 }
