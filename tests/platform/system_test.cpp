@@ -352,8 +352,8 @@ protected:
     }
     // Writes one made-up supply from "NAME key=value key=value ...": its
     // folder and one file per attribute.
-    void Supply(const std::string& spec) {
-        std::istringstream in(spec);
+    void Supply(const std::string& description) {
+        std::istringstream in(description);
         std::string name, pair;
         in >> name;
         std::filesystem::create_directories(folder_ + "/" + name);

@@ -280,10 +280,7 @@ HBITMAP CreateBitmapIndirect(const BITMAP* bitmap) {
 
 HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!dc) return nullptr;
     if (width < 0 || height < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -415,10 +412,7 @@ int StretchDIBits(HDC handle, int xDest, int yDest, int destWidth, int destHeigh
                   int ySrc, int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info,
                   UINT usage, DWORD rop) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!dc) return 0;
     DibDescription d;
     if (!bits || !DescribeDib(info, usage, &d)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -447,10 +441,7 @@ int SetDIBitsToDevice(HDC handle, int xDest, int yDest, DWORD width, DWORD heigh
                       int ySrc, UINT startScan, UINT scanLines, const void* bits,
                       const BITMAPINFO* info, UINT usage) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!dc) return 0;
     DibDescription d;
     if (!bits || !DescribeDib(info, usage, &d)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -641,10 +641,7 @@ BOOL StretchCore(HDC dest, int x, int y, int width, int height, HDC src, int xSr
                  int srcWidth, int srcHeight, DWORD rop, const Surface* mask, int maskX, int maskY,
                  DWORD backRop) {
     std::shared_ptr<DC> d = LookupDC(dest);
-    if (!d) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!d) return FALSE;
     bool needSource = RopUsesSource(rop) || (mask && RopUsesSource(backRop));
     std::shared_ptr<DC> s;
     if (needSource) {
@@ -715,10 +712,7 @@ BOOL MaskBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, i
 BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE src, int xSrc, int ySrc,
                       int srcWidth, int srcHeight, COLORREF transparent) {
     std::shared_ptr<DC> d = LookupDC(dest);
-    if (!d) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!d) return FALSE;
     // The source is a DC or a bitmap.
     SourceImage image;
     POINT offset = {0, 0};

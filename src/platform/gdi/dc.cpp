@@ -11,7 +11,10 @@ namespace gdi {
 
 std::shared_ptr<DC> LookupDC(HDC dc) {
     std::shared_ptr<Object> o = LookupObject(dc);
-    if (!o || (o->kind != Kind::DisplayDC && o->kind != Kind::MemoryDC)) return nullptr;
+    if (!o || (o->kind != Kind::DisplayDC && o->kind != Kind::MemoryDC)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
     return std::static_pointer_cast<DC>(o);
 }
 
@@ -267,10 +270,7 @@ HDC CreateCompatibleDC(HDC dc) {
 
 BOOL DeleteDC(HDC handle) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     // Window DCs go back through ReleaseDC/EndPaint.
     if (dc->IsDisplay()) return FALSE;
     ReleaseSelections(*dc);
@@ -396,10 +396,7 @@ namespace {
 template <class T, class F>
 T Exchange(HDC handle, T failure, F&& change) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return failure;
-    }
+    if (!dc) return failure;
     return change(dc->state);
 }
 
@@ -530,10 +527,7 @@ COLORREF GetNearestColor(HDC handle, COLORREF color) {
 
 int GetDeviceCaps(HDC handle, int index) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!dc) return 0;
     platform::FrameBuffer& fb = platform::Screen();
     int width, height, bpp;
     {
@@ -617,10 +611,7 @@ int SelectClipRgn(HDC dc, HRGN region) {
 
 int ExtSelectClipRgn(HDC handle, HRGN region, int mode) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return ERROR;
-    }
+    if (!dc) return ERROR;
     if (!region) {
         if (mode != RGN_COPY) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -655,10 +646,7 @@ int ExtSelectClipRgn(HDC handle, HRGN region, int mode) {
 
 int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return ERROR;
-    }
+    if (!dc) return ERROR;
     RECT r = NormalizedRect(left, top, right, bottom);
     r = OffsetRectBy(r, dc->state.viewportOrg.x, dc->state.viewportOrg.y);
     std::vector<RECT> rect;
@@ -669,10 +657,7 @@ int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
 
 int ExcludeClipRect(HDC handle, int left, int top, int right, int bottom) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return ERROR;
-    }
+    if (!dc) return ERROR;
     RECT r = NormalizedRect(left, top, right, bottom);
     r = OffsetRectBy(r, dc->state.viewportOrg.x, dc->state.viewportOrg.y);
     std::vector<RECT> current = dc->state.hasClip ? dc->state.clip : DeviceArea(*dc);

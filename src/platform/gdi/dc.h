@@ -58,6 +58,7 @@ struct DC : Object {
     std::vector<RECT> visible;  // screen coordinates
 };
 
+// The DC of a handle; null with ERROR_INVALID_HANDLE set when it is none.
 std::shared_ptr<DC> LookupDC(HDC dc);
 
 // Rectangle helpers (half-open rectangles).

@@ -264,10 +264,7 @@ RECT Ordered(int l, int t, int r, int b) {
 
 COLORREF SetPixel(HDC handle, int x, int y, COLORREF color) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return CLR_INVALID;
-    }
+    if (!dc) return CLR_INVALID;
     Target t(*dc);
     if (!t.Ok()) return CLR_INVALID;
     POINT p = t.ToSurface(x, y);
@@ -279,10 +276,7 @@ COLORREF SetPixel(HDC handle, int x, int y, COLORREF color) {
 
 COLORREF GetPixel(HDC handle, int x, int y) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return CLR_INVALID;
-    }
+    if (!dc) return CLR_INVALID;
     Target t(*dc);
     if (!t.Ok()) return CLR_INVALID;
     POINT p = t.ToSurface(x, y);
@@ -295,10 +289,7 @@ COLORREF GetPixel(HDC handle, int x, int y) {
 
 BOOL MoveToEx(HDC handle, int x, int y, LPPOINT previous) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     if (previous) *previous = dc->state.position;
     dc->state.position = {x, y};
     dc->dashPosition = 0;
@@ -307,10 +298,7 @@ BOOL MoveToEx(HDC handle, int x, int y, LPPOINT previous) {
 
 BOOL LineTo(HDC handle, int x, int y) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     {
         Target t(*dc);
         if (!t.Ok()) return FALSE;
@@ -324,10 +312,7 @@ BOOL LineTo(HDC handle, int x, int y) {
 
 BOOL Polyline(HDC handle, const POINT* points, int count) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     if (!points || count < 2) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -344,10 +329,7 @@ BOOL Polyline(HDC handle, const POINT* points, int count) {
 
 BOOL Polygon(HDC handle, const POINT* points, int count) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     if (!points || count < 2) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -379,10 +361,7 @@ BOOL Polygon(HDC handle, const POINT* points, int count) {
 
 BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     Target t(*dc);
     if (!t.Ok()) return FALSE;
     RECT box = t.ToSurface(Ordered(left, top, right, bottom));
@@ -436,10 +415,7 @@ namespace {
 BOOL DrawRoundShape(HDC handle, int left, int top, int right, int bottom, int ellipseW,
                     int ellipseH, bool fullEllipse) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     Target t(*dc);
     if (!t.Ok()) return FALSE;
     RECT box = t.ToSurface(Ordered(left, top, right, bottom));

@@ -145,10 +145,7 @@ BOOL GetTextMetricsW(HDC handle, LPTEXTMETRICW metrics) {
 
 int GetTextFaceW(HDC handle, int count, LPWSTR faceName) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!dc) return 0;
     std::shared_ptr<Font> font = FontOf(*dc);
     std::u16string name;
     for (int i = 0; i < LF_FACESIZE && font->log.lfFaceName[i]; ++i)
@@ -208,10 +205,7 @@ BOOL GetCharWidth32W(HDC handle, UINT first, UINT last, LPINT widths) {
 BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
                  const INT* dx) {
     std::shared_ptr<DC> dc = LookupDC(handle);
-    if (!dc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!dc) return FALSE;
     if (!text) count = 0;
     std::shared_ptr<Font> font = FontOf(*dc);
     std::lock_guard<std::recursive_mutex> fontGuard(FontLock());
