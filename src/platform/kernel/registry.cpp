@@ -446,6 +446,17 @@ RegKey* KeyOf(Registry& r, Hive hive, const KeyPath& path) {
     return reg::FindKey(r.tree, hive, path);
 }
 
+// The key behind a handle as the file holds it now: re-read when another
+// process changed it; ERROR_KEY_DELETED when it is gone.
+LONG CurrentKeyOfHandle(Registry& r, HKEY key, const RegKey** out) {
+    Hive hive;
+    KeyPath path;
+    if (LONG e = KeyOfHandle(r, key, &hive, &path)) return e;
+    Refresh(r, nullptr);
+    *out = KeyOf(r, hive, path);
+    return *out ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
 HKEY NewHandle(Registry& r, Hive hive, KeyPath path) {
     uintptr_t value = r.nextHandle;
     r.nextHandle += 4;
@@ -593,12 +604,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
                       LPDWORD dataSize) {
     if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
     Session s;
-    Hive hive;
-    KeyPath path;
-    if (LONG e = platform::KeyOfHandle(s.r, key, &hive, &path)) return e;
-    platform::Refresh(s.r, nullptr);
-    const RegKey* k = platform::KeyOf(s.r, hive, path);
-    if (!k) return ERROR_KEY_DELETED;
+    const RegKey* k = nullptr;
+    if (LONG e = platform::CurrentKeyOfHandle(s.r, key, &k)) return e;
     const RegValue* v = k->FindValue(valueName ? std::u16string_view(valueName) : u"");
     if (!v) return ERROR_FILE_NOT_FOUND;
     return platform::CopyData(*v, type, data, dataSize);
@@ -685,12 +692,8 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLen
         return ERROR_INVALID_PARAMETER;
     }
     Session s;
-    Hive hive;
-    KeyPath path;
-    if (LONG e = platform::KeyOfHandle(s.r, key, &hive, &path)) return e;
-    platform::Refresh(s.r, nullptr);
-    const RegKey* k = platform::KeyOf(s.r, hive, path);
-    if (!k) return ERROR_KEY_DELETED;
+    const RegKey* k = nullptr;
+    if (LONG e = platform::CurrentKeyOfHandle(s.r, key, &k)) return e;
     if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue& v = k->values[index];
     // The name must fit with its terminator; the length is then left as it was.
@@ -708,12 +711,8 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWO
     }
     Session s;
     platform::Registry& r = s.r;
-    Hive hive;
-    KeyPath path;
-    if (LONG e = platform::KeyOfHandle(r, key, &hive, &path)) return e;
-    platform::Refresh(r, nullptr);
-    const RegKey* k = platform::KeyOf(r, hive, path);
-    if (!k) return ERROR_KEY_DELETED;
+    const RegKey* k = nullptr;
+    if (LONG e = platform::CurrentKeyOfHandle(r, key, &k)) return e;
     if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     if (r.enumGeneration != r.generation || r.enumKey != k || index < r.enumIndex) {
         r.enumGeneration = r.generation;
