@@ -21,8 +21,10 @@ function(kestrava_add_resources TARGET RC_FILE)
     add_custom_command(
         OUTPUT ${res_file}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
-        COMMAND ${KESTRAVA_LLVM_RC} /I ${PROJECT_SOURCE_DIR}/src/platform/include /I ${rc_dir}
-                /FO ${res_file} ${rc_path}
+        # "--" ends the options: llvm-rc would otherwise read an absolute
+        # path such as /check/... as its /C option.
+        COMMAND ${KESTRAVA_LLVM_RC} -I ${PROJECT_SOURCE_DIR}/src/platform/include -I ${rc_dir}
+                -FO ${res_file} -- ${rc_path}
         WORKING_DIRECTORY ${rc_dir}
         DEPENDS ${rc_inputs} ${PROJECT_SOURCE_DIR}/src/platform/include/winresrc.h
         COMMENT "Compiling resources ${rc_name}.rc for ${TARGET}"
