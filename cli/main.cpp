@@ -6,7 +6,9 @@
 #include <string>
 
 #include "commands.h"
+#include "dicom/dicom_handler.h"
 #include "platform/device.h"
+#include "view/display_adjustment.h"
 
 namespace {
 
@@ -20,7 +22,9 @@ const Command kCommands[] = {
     {"device", RunDeviceCommand, "print the device root, program folder, registry file, and the device path of each PATH"},
     {"dump", RunDumpCommand, "[--verbose] IN...: list the elements of DICOM files"},
     {"convert", RunConvertCommand,
-     "IN OUT.bmp | [options] --to DIR IN...: decode images and write them as BMP"},
+     "IN OUT.bmp | [options] --to DIR IN...: decode images and write them as BMP;\n"
+     "           options --frame N, --page N, --window CENTER WIDTH, --palette NAME|0-7,\n"
+     "           --negative, --reduced FLAGS, --twelve-bit"},
     {"info", RunInfoCommand, "IN...: format, size, depth, pages and frames of image files"},
 };
 
@@ -46,6 +50,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kestrava-cli: cannot create the device root\n");
             return 1;
         }
+        // The same decoders and display adjustment as the viewer: DICOM
+        // files decode through their window, ordinary images get the
+        // window, palette and negative after decoding.
+        InstallDisplayAdjustment();
+        InstallDicomHandler();
         return c.run(argc - i - 1, argv + i + 1);
     }
     return Usage();

@@ -17,7 +17,7 @@ PACKAGES=(
     libjpeg62-turbo-dev libtiff-dev libtiff-tools libjpeg-turbo-progs libgif-dev gifsicle netpbm
     imagemagick libmagickcore-6.q16-dev
     # DICOM peers and reference data
-    dcmtk libdcmtk-dev libgdcm-dev python3-pydicom python3-gdcm python3-numpy
+    dcmtk libdcmtk-dev libgdcm-dev libgdcm-tools python3-pydicom python3-gdcm python3-numpy
 )
 
 missing=()

@@ -16,7 +16,16 @@
 #include "pnm_codec.h"
 #include "tiff_codec.h"
 
+namespace {
+FormatHandlerFactory g_registered[kFileTypeCount] = {};
+}
+
+void RegisterFormatHandler(int row, FormatHandlerFactory factory) {
+    if (row >= 0 && row < kFileTypeCount) g_registered[row] = factory;
+}
+
 FormatHandler* CreateFormatHandler(int row) {
+    if (row >= 0 && row < kFileTypeCount && g_registered[row]) return g_registered[row]();
     switch (row) {
         case kFormatBmp:
             return new (std::nothrow) BmpHandler;
@@ -65,11 +74,17 @@ int BuiltinLoadFrame(HANDLE file, ImageFile* imageFile, int frameIndex, INT_PTR,
     RImage& image = imageFile->image;
     FrameSource* source = image.frameSource;
     if (!source || !source->fetch) return 0;
-    FrameSlot& slot = source->Slots()[0];
+    if (frameIndex >= source->frameCount) return -1;
+    // Decoders write into the slot of the frame they decode; slot 0 points at
+    // the image too, for the playback paths (negative indices) that read it.
+    FrameSlot& first = source->Slots()[0];
+    FrameSlot& slot = source->Slots()[frameIndex > 0 ? frameIndex : 0];
+    first.pixels = image.pixels;
     slot.pixels = image.pixels;
     int result = -1;
     // Frame decoders run under the fault guard like every decoder.
     platform::RunGuarded([&] { result = source->fetch(file, source, image.adjustment, frameIndex); });
+    first.pixels = nullptr;
     slot.pixels = nullptr;
     return result;
 }

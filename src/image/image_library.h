@@ -86,3 +86,8 @@ void BuiltinRegisterAllocator(ImageAllocateFn allocate, DWORD value, ImageFreeFn
 // of this build get the base handler, which answers 9.
 class FormatHandler;
 FormatHandler* CreateFormatHandler(int row);
+// Handlers of rows whose decoders live in higher subsystems (DICOM, the
+// movie handlers, URL links) are registered by those subsystems at start-up;
+// a row without one gets the base handler, which answers 9.
+typedef FormatHandler* (*FormatHandlerFactory)();
+void RegisterFormatHandler(int row, FormatHandlerFactory factory);

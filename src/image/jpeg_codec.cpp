@@ -635,3 +635,5 @@ LoadError SaveJpeg(HANDLE file, const RImage& image, int quality) {
     ImageFree(context);
     return result;
 }
+
+void UseImageMemoryForJpeg(jpeg_common_struct* cinfo) { InstallHookMemory(cinfo); }

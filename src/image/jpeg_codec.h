@@ -27,3 +27,10 @@ constexpr int kDefaultJpegQuality = 75;
 // them), 10 for a depth it cannot write, 15 when aborted, 18 for a record
 // without pixels.
 LoadError SaveJpeg(HANDLE file, const RImage& image, int quality);
+
+struct jpeg_common_struct;
+// Gives a freshly created library object (compress or decompress) the
+// adapter's memory manager on the image library's allocation hooks; the
+// DICOM JPEG frame decoder shares it. A failure raises the library's
+// out-of-memory error through the object's error manager.
+void UseImageMemoryForJpeg(jpeg_common_struct* cinfo);

@@ -45,10 +45,14 @@ check "no temporary file is left" test ! -e "$work/one.bmp.part"
 "$cli" --root "$root" info "$work/one.bmp" >"$work/one.info"
 check "a picture below twice the screen is not reduced" grep -q "^width: 301$" "$work/one.info"
 
-# Options of later work are refused clearly.
-"$cli" --root "$root" convert "$fixtures/small_v3_24.bmp" "$work/x.bmp" --window 40 400 2>"$work/err"
-check "--window is refused" test $? -eq 2
-check "--window names the reason" grep -q "display adjustment" "$work/err"
+# The display adjustment's options (their pixels are checked by
+# tests/cli/convert_adjustment_test.py); a palette that does not exist is a
+# usage error.
+"$cli" --root "$root" convert "$fixtures/small_v3_24.bmp" "$work/x.bmp" --window 40 400 --negative
+check "--window with --negative converts" test $? -eq 0
+"$cli" --root "$root" convert "$fixtures/small_v3_24.bmp" "$work/x.bmp" --palette Rainbow 2>"$work/err"
+check "an unknown palette is refused" test $? -eq 2
+check "the palette is named" grep -q "unknown palette Rainbow" "$work/err"
 
 # Failures print the LoadError and exit with it; the batch goes on.
 printf 'BM' >"$work/cut.bmp"

@@ -24,18 +24,20 @@ HBRUSH ClassBrush(HWND hwnd) {
 }
 
 LRESULT SetText(HWND hwnd, LPCWSTR text) {
-    bool caption;
+    bool caption, topLevel;
     {
         Guard guard(Lock());
         auto w = FindWindowObject(hwnd);
         if (!w) return FALSE;
         w->text = text ? std::u16string(text) : std::u16string();
         caption = (w->style & WS_CAPTION) == WS_CAPTION;
+        topLevel = !w->IsChild();
         if (caption && ReallyVisible(*w)) {
             w->frameDirty = true;
             if (w->queue) WakeQueue(*w->queue);
         }
     }
+    if (topLevel) NotifyCaptionChanged();  // the navigation bar may show this title
     return TRUE;
 }
 

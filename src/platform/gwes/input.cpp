@@ -29,6 +29,7 @@ POINT g_lastDownPoint = {0, 0};
 bool g_lastWasDouble = false;
 
 void (*g_foregroundHook)() = nullptr;
+void (*g_captionHook)() = nullptr;
 
 struct HotKey {
     HWND hwnd;
@@ -79,6 +80,20 @@ void SetForegroundHook(void (*hook)()) {
     g_foregroundHook = hook;
 }
 
+void SetCaptionHook(void (*hook)()) {
+    Guard guard(Lock());
+    g_captionHook = hook;
+}
+
+void NotifyCaptionChanged() {
+    void (*hook)();
+    {
+        Guard guard(Lock());
+        hook = g_captionHook;
+    }
+    if (hook) hook();
+}
+
 void OnWindowDestroyed(Window& w) {
     if (g_active == w.handle) g_active = nullptr;
     if (g_focus == w.handle) g_focus = nullptr;
@@ -123,6 +138,7 @@ void LeaveFocusAndActivation(HWND hwnd) {
             }
             SendMessageInternal(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
             SetFocus(nullptr);
+            NotifyCaptionChanged();
         }
     }
 }
@@ -169,6 +185,7 @@ HWND ActivateWindow(HWND hwnd, int how) {
     }
     if (giveFocus) SetFocus(hwnd);
     if (hook) hook();
+    NotifyCaptionChanged();
     return old;
 }
 
@@ -231,6 +248,7 @@ HWND ClickActivationTarget(const MSG& msg) {
     if (!w || w->destroying) return nullptr;
     Window* top = TopLevelOf(w.get());
     if (top->handle == g_active || (top->style & WS_DISABLED)) return nullptr;
+    if (top->exStyle & WS_EX_NOACTIVATE) return nullptr;  // menus and the shell's bars
     return top->handle;
 }
 

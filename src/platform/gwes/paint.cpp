@@ -307,6 +307,7 @@ void DrawFrame(HWND hwnd) {
             FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
         }
     }
+    if (style & (WS_VSCROLL | WS_HSCROLL)) DrawWindowScrollBars(hwnd, dc);
     if (exStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE)) {
         int edge = (exStyle & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 1;
         RECT r = {client.left - edge, client.top - edge, client.right + edge, client.bottom + edge};

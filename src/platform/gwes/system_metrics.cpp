@@ -1,7 +1,9 @@
 // System metrics, derived from the screen: sizes of the parts the system
 // draws, scaled by two on screens whose short side is 480 pixels or more
 // (VGA devices draw everything at double size), and the work area, which is
-// the screen below the navigation bar.
+// the screen below the navigation bar and above the input panel while that is up.
+#include <atomic>
+
 #include "display/frame_buffer.h"
 #include "gwes/window_manager.h"
 #include "platform/display.h"
@@ -19,8 +21,15 @@ void ScreenSize(int* width, int* height) {
 
 int Scale(int width, int height) { return (width < height ? width : height) >= 480 ? 2 : 1; }
 
-// The navigation bar across the top of the screen, and the menu bar height.
+// The navigation bar across the top of the screen, the menu bar across the
+// bottom, and the input panel, which comes up just above the menu bar.
 constexpr int kNavigationBar = 26;
+constexpr int kMenuBar = 26;
+constexpr int kInputPanel = 80;
+
+// Set by the shell; read without the window manager's lock, like the screen size.
+std::atomic<bool> g_navigationBarShown{true};
+std::atomic<bool> g_inputPanelUp{false};
 
 }  // namespace
 
@@ -79,10 +88,35 @@ int GetSystemMetrics(int index) {
 
 namespace gwes {
 
+void SetShellLayout(bool navigationBar, bool inputPanelUp) {
+    g_navigationBarShown.store(navigationBar);
+    g_inputPanelUp.store(inputPanelUp);
+}
+
+RECT NavigationBarRect() {
+    int w, h;
+    ScreenSize(&w, &h);
+    return {0, 0, w, kNavigationBar * Scale(w, h)};
+}
+
+RECT MenuBarRect() {
+    int w, h;
+    ScreenSize(&w, &h);
+    return {0, h - kMenuBar * Scale(w, h), w, h};
+}
+
+RECT InputPanelRect() {
+    int w, h;
+    ScreenSize(&w, &h);
+    int s = Scale(w, h);
+    return {0, h - (kMenuBar + kInputPanel) * s, w, h - kMenuBar * s};
+}
+
 void SystemWorkArea(RECT* rect) {
     int w, h;
     ScreenSize(&w, &h);
-    *rect = {0, kNavigationBar * Scale(w, h), w, h};
+    *rect = {0, g_navigationBarShown.load() ? NavigationBarRect().bottom : 0, w, h};
+    if (g_inputPanelUp.load()) rect->bottom = InputPanelRect().top;
 }
 
 }  // namespace gwes

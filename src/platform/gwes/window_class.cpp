@@ -42,6 +42,11 @@ bool Matches(const WindowClass& c, LPCWSTR name) {
 
 std::shared_ptr<WindowClass> FindClass(LPCWSTR name, HINSTANCE instance) {
     if (!name) return nullptr;
+    static bool controlsRegistered = false;
+    if (!controlsRegistered) {
+        controlsRegistered = true;
+        RegisterSystemControlClasses();
+    }
     std::shared_ptr<WindowClass> any;
     for (const auto& c : Classes()) {
         if (!Matches(*c, name)) continue;

@@ -169,8 +169,17 @@ Window* HitTest(Window& root, POINT screen);
 // Top-level window that contains w (w itself when top-level).
 Window* TopLevelOf(Window* w);
 bool IsDescendant(const Window* ancestor, const Window* w);
-// The screen minus the navigation bar at the top (system_metrics.cpp).
+// The screen minus the navigation bar at the top and, while it is up, the
+// input panel (system_metrics.cpp).
 void SystemWorkArea(RECT* rect);
+// The shell's layout of the screen, which the work area follows: whether the
+// navigation bar is shown and whether the input panel is up. The bars' places
+// for the current screen size: the navigation bar across the top, the menu
+// bar across the bottom, and the input panel just above the menu bar.
+void SetShellLayout(bool navigationBar, bool inputPanelUp);
+RECT NavigationBarRect();
+RECT MenuBarRect();
+RECT InputPanelRect();
 // Non-client insets of a window style: border, caption, scroll bars.
 RECT NonClientInsets(DWORD style, DWORD exStyle);
 
@@ -215,6 +224,13 @@ bool PostMessageInternal(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void RemoveMessagesFor(HWND hwnd);
 void RemoveTimersFor(HWND hwnd);
 
+// ---- Standard controls (controls/*.cpp, gwes/scroll_info.cpp) ----------------------
+// Registers "Button", "Edit", ... as system classes; FindClass calls it once.
+void RegisterSystemControlClasses();
+// Draws a window's own scroll bars (WS_HSCROLL, WS_VSCROLL) into its window DC
+// over the areas the frame leaves for them; DrawFrame calls it (no lock held).
+void DrawWindowScrollBars(HWND hwnd, HDC windowDC);
+
 // ---- Processes (instance_socket.cpp) ----------------------------------------------
 void PublishTopLevel(const Window& w);   // lock held
 void UnpublishTopLevel(const Window& w); // lock held
@@ -239,6 +255,10 @@ void AddIdleProbe(bool (*probe)());
 // Called (without the lock) when a top-level window is brought forward, so a
 // backend can raise its host window.
 void SetForegroundHook(void (*hook)());
+// Called (without the lock) when the active window changes or a top-level
+// window's text changes: the shell's navigation bar shows the active title.
+void SetCaptionHook(void (*hook)());
+void NotifyCaptionChanged();  // call without the lock
 
 // Input entry points for the backends and the script (screen coordinates).
 enum class PenAction { Down, Move, Up };

@@ -84,7 +84,8 @@ RectList VisibleArea(const Window& w, bool clientOnly) {
         region = Intersect(region, p->isDesktop ? ScreenWindowRect(*p) : ScreenClientRect(*p));
         for (const auto& s : p->children) {
             if (s.get() == cur) break;
-            if (s->Visible()) region = Subtract(region, ScreenWindowRect(*s));
+            // A transparent sibling (a group box) leaves what lies below it visible.
+            if (s->Visible() && !(s->exStyle & WS_EX_TRANSPARENT)) region = Subtract(region, ScreenWindowRect(*s));
         }
         if (region.empty()) break;
     }
@@ -214,7 +215,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         {
             Guard guard(Lock());
             auto w = FindWindowObject(hwnd);
-            wanted = w && w->Visible() && !w->IsChild() && !(w->style & WS_DISABLED);
+            wanted = w && w->Visible() && !w->IsChild() && !(w->style & WS_DISABLED) &&
+                     !(w->exStyle & WS_EX_NOACTIVATE);
         }
         if (wanted) ActivateWindow(hwnd, WA_ACTIVE);
     }
@@ -379,6 +381,7 @@ namespace gwes {
 Window* HitTest(Window& root, POINT screen) {
     for (auto& c : root.children) {
         if (!c->Visible()) continue;
+        if (c->IsChild() && (c->exStyle & WS_EX_TRANSPARENT)) continue;  // group boxes let the pen through
         RECT r = ScreenWindowRect(*c);
         if (screen.x < r.left || screen.x >= r.right || screen.y < r.top || screen.y >= r.bottom) continue;
         if (c->style & WS_DISABLED) return c->IsChild() ? nullptr : c.get();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 typedef void VOID;
 typedef void* PVOID;
@@ -150,3 +151,13 @@ typedef union _ULARGE_INTEGER {
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 #define LOCALE_USER_DEFAULT 0x0400
 #define LOCALE_SYSTEM_DEFAULT 0x0800
+
+// Memory block helpers, as the SDK's macros.
+#define RtlZeroMemory(destination, length) memset((destination), 0, (length))
+#define RtlFillMemory(destination, length, fill) memset((destination), (fill), (length))
+#define RtlCopyMemory(destination, source, length) memcpy((destination), (source), (length))
+#define RtlMoveMemory(destination, source, length) memmove((destination), (source), (length))
+#define ZeroMemory RtlZeroMemory
+#define FillMemory RtlFillMemory
+#define CopyMemory RtlCopyMemory
+#define MoveMemory RtlMoveMemory

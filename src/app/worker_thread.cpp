@@ -1,0 +1,59 @@
+// The background thread object with its owner's lock.
+#include "app/worker_thread.h"
+
+WorkerThread::WorkerThread() { InitializeCriticalSection(&lock_); }
+
+WorkerThread::~WorkerThread() {
+    Stop();
+    DeleteCriticalSection(&lock_);
+}
+
+DWORD WINAPI WorkerThread::Trampoline(LPVOID self) {
+    auto* worker = static_cast<WorkerThread*>(self);
+    DWORD result = worker->function_(worker->parameter_);
+    worker->state_ = kNone;
+    return result;
+}
+
+bool WorkerThread::Start(LPTHREAD_START_ROUTINE function, LPVOID parameter, int priority) {
+    Stop();
+    function_ = function;
+    parameter_ = parameter;
+    state_ = kRunning;
+    thread_ = CreateThread(nullptr, 0, &Trampoline, this, 0, &threadId_);
+    if (!thread_) {
+        state_ = kNone;
+        return false;
+    }
+    if (priority != THREAD_PRIORITY_NORMAL) SetThreadPriority(thread_, priority);
+    return true;
+}
+
+void WorkerThread::Stop() {
+    if (!thread_) return;
+    // The thread may be waiting for the lock its owner holds through us.
+    if (lockHeld_) Unlock();
+    state_ = kStopRequested;
+    if (WaitForSingleObject(thread_, kStopWaitMs) == WAIT_TIMEOUT) TerminateThread(thread_, 0);
+    Close();
+}
+
+void WorkerThread::Close() {
+    if (lockHeld_) Unlock();
+    if (thread_) CloseHandle(thread_);
+    thread_ = nullptr;
+    threadId_ = 0;
+    state_ = kNone;
+}
+
+void WorkerThread::Lock() {
+    if (lockHeld_) return;
+    EnterCriticalSection(&lock_);
+    lockHeld_ = 1;
+}
+
+void WorkerThread::Unlock() {
+    if (!lockHeld_) return;
+    lockHeld_ = 0;
+    LeaveCriticalSection(&lock_);
+}
