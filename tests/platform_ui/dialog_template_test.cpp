@@ -243,7 +243,7 @@ TEST(DialogTemplate, MalformedTemplatesFailWithTheirCode) {
     };
     for (const Row& row : rows) {
         std::unique_ptr<WORD[]> copy(new WORD[row.words.size() + 1]);
-        std::memcpy(copy.get(), row.words.data(), row.words.size() * 2);
+        if (!row.words.empty()) std::memcpy(copy.get(), row.words.data(), row.words.size() * 2);
         DialogTemplate t;
         EXPECT_EQ(ParseDialogTemplate(copy.get(), row.words.size() * 2, &t), row.expected) << row.what;
         EXPECT_NE(std::string(gwes::TemplateErrorText(row.expected)), "");

@@ -342,14 +342,14 @@ void PenDown(HWND hwnd, ComboState& s, POINT p) {
 
 void PenMove(HWND hwnd, ComboState& s, POINT p, WPARAM keys) {
     if (!s.dropped || !(keys & MK_LBUTTON)) return;
-    POINT q;
+    POINT q = {};
     bool on = OnList(hwnd, s, p, &q);
     if (s.forwarding || on) SendMessageW(s.list, WM_MOUSEMOVE, keys, ToLParam(q));
 }
 
 void PenUp(HWND hwnd, ComboState& s, POINT p) {
     if (!s.dropped) return;
-    POINT q;
+    POINT q = {};
     bool on = OnList(hwnd, s, p, &q);
     bool forward = s.forwarding || on;
     s.penDown = s.forwarding = false;
