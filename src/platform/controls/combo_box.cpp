@@ -326,7 +326,7 @@ void PenDown(HWND hwnd, ComboState& s, POINT p) {
         DropDown(hwnd, s);
         return;
     }
-    POINT q;
+    POINT q = {};
     if (OnList(hwnd, s, p, &q)) {
         s.penDown = true;
         s.forwarding = true;
