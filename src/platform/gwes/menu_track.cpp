@@ -82,7 +82,6 @@ private:
     TrackRequest request_;
     std::vector<Level> levels_;  // changed only under TrackLock()
     bool done_ = false;
-    bool closing_ = false;
     // The pen: the item it went down on while the menu showed (if it did),
     // and whether it has since moved away from where it went down (or from
     // where it was when the menu opened).
@@ -370,7 +369,6 @@ void Tracker::CloseLevelsAbove(size_t keep) {
 }
 
 void Tracker::CloseAll() {
-    closing_ = true;
     // The first popup holds the capture; give it back before it goes.
     if (!levels_.empty() && GetCapture() == levels_.front().window) ReleaseCapture();
     CloseLevelsAbove(0);

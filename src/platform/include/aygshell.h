@@ -1,9 +1,8 @@
-// The Pocket PC shell (aygshell): the navigation bar along the top of the
-// screen (the active window's title, the start icon, a dialog's OK button,
-// the input-panel button), menu bars along the bottom, full screen, the
-// input panel, dialog initialisation and the tap-and-hold gesture. The bars
-// are system windows that never take the activation; they belong to the
-// thread that first asked the shell for something visible. Resource scripts
+// The Pocket PC shell (aygshell): the navigation bar along the top (the
+// active window's title, start icon, a dialog's OK button, input-panel
+// button), menu bars along the bottom, full screen, the input panel, dialog
+// initialisation, tap and hold. The bars never take the activation and belong
+// to the thread that first asked the shell for something visible. Scripts
 // include this header for SHMENUBAR and NOMENU; the rest is behind RC_INVOKED.
 #pragma once
 
