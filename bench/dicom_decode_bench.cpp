@@ -233,19 +233,19 @@ int main(int argc, char** argv) {
     InstallDicomHandler();
     InstallDisplayAdjustment();
 
-    struct Spec {
+    struct FixtureImage {
         const char* name;
         int width, height, frames;
         E_TransferSyntax syntax;
     };
-    const Spec specs[] = {
+    const FixtureImage images[] = {
         {"CT512", 512, 512, 1, EXS_LittleEndianExplicit},
         {"CR2048x2500", 2048, 2500, 1, EXS_LittleEndianExplicit},
         {"CR2048x2500-LosslessJPEG", 2048, 2500, 1, EXS_JPEGProcess14SV1},
         {"CR2048x2500-RLE", 2048, 2500, 1, EXS_RLELossless},
         {"Cine512x100", 512, 512, 100, EXS_LittleEndianExplicit},
     };
-    for (const Spec& s : specs) {
+    for (const FixtureImage& s : images) {
         Case c{s.name, std::string(root) + "/My Documents/" + s.name + ".dcm", {}, s.width, s.height,
                s.frames};
         if (!WriteImage(c.host, s.width, s.height, s.frames, s.syntax)) {
