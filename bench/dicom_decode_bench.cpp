@@ -131,7 +131,8 @@ bool DecodeKestrava(const Case& c, std::vector<uint8_t>* out) {
         const size_t size = image.header->biSizeImage;
         out->assign(image.pixels, image.pixels + size);
         FrameSource* source = image.frameSource;
-        std::vector<uint8_t> pixels(size);
+        // Room for the further frames of a cine only.
+        std::vector<uint8_t> pixels(c.frames > 1 ? size : 0);
         for (int frame = 1; ok && frame < c.frames; ++frame) {
             source->Slots()[frame].pixels = pixels.data();
             ok = source->fetch(file, source, &a, frame) == 0;

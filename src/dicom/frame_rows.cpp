@@ -100,6 +100,7 @@ int RowWindow::Begin(DisplayAdjustment* a, const FrameTarget& t, int samples, bo
     target = &t;
     decodedSamples = samples;
     converted = nullptr;
+    table = nullptr;
     if (decodedSamples != t.samplesPerPixel) {
         converted = static_cast<uint16_t*>(
             ImageAllocate((size_t)t.width * (size_t)t.samplesPerPixel * sizeof(uint16_t)));
@@ -121,7 +122,20 @@ void RowWindow::Write(int y, const uint16_t* samples) {
         }
         samples = converted;
     }
-    WindowRow16(*adjustment, inverted, samples, width, target->samplesPerPixel, target->Row(y));
+    BYTE* out = target->Row(y);
+    if (table == nullptr) {
+        WindowRow16(*adjustment, inverted, samples, width, target->samplesPerPixel, out);
+    } else if (target->samplesPerPixel >= 3) {
+        // Red, green, blue in; blue, green, red out.
+        for (int x = 0; x < width; ++x) {
+            const uint16_t* s = samples + (size_t)x * 3;
+            out[(size_t)x * 3] = table->Map(s[2]);
+            out[(size_t)x * 3 + 1] = table->Map(s[1]);
+            out[(size_t)x * 3 + 2] = table->Map(s[0]);
+        }
+    } else {
+        table->MapRow([samples](size_t x) { return (uint32_t)samples[x]; }, (size_t)width, out);
+    }
 }
 
 void RowWindow::End() {
@@ -152,6 +166,15 @@ int WindowFrame16(DisplayAdjustment* adjustment, const FrameTarget& target,
     RowWindow rows;
     if (rows.Begin(adjustment, target, decodedSamples, wideSamples, FrameRange, &frame) != 0) {
         return 1;
+    }
+    // A whole frame is worth a table of every stored value. Colour is never
+    // inverted. Without memory for it the rows are mapped value by value.
+    WindowTable table;
+    const int storedBits = adjustment->bitsStored >= 1 && adjustment->bitsStored <= 16
+                               ? adjustment->bitsStored : 16;
+    if (table.Build(*adjustment, target.samplesPerPixel == 1 && rows.inverted, storedBits,
+                    adjustment->pixelRepresentation == 1)) {
+        rows.table = &table;
     }
     int result = 0;
     for (int y = 0; y < target.height; ++y) {

@@ -75,6 +75,9 @@ struct RowWindow {
     int decodedSamples;  // 1 or 3 per decoded pixel
     bool inverted;
     uint16_t* converted;  // one target row of samples when the counts differ
+    // The window as a table, when the caller built one (see WindowFrame16);
+    // rows are mapped through it instead of value by value.
+    const WindowTable* table;
 
     // Prepares the window (the range comes from `range` when it is needed,
     // for wide samples only). 0, or 1 when the conversion row cannot be

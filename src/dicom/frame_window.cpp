@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "image/image_memory.h"
+
 namespace {
 
 // Truncation towards zero of a 32-bit float into 64 bits: the offset terms
@@ -96,4 +98,33 @@ void WindowRow16(const DisplayAdjustment& adjustment, bool inverted, const uint1
         const int32_t v = SampleValue16(adjustment, samples[x]);
         out[x] = (BYTE)((windowed ? WindowMap(adjustment, v) : (BYTE)v) ^ flip);
     }
+}
+
+WindowTable::~WindowTable() {
+    ImageFree(entries_);
+}
+
+bool WindowTable::Build(const DisplayAdjustment& a, bool inverted, int storedBits, bool isSigned) {
+    const int bits = storedBits >= 1 && storedBits <= 16 ? storedBits : 16;
+    ImageFree(entries_);
+    mask_ = (1u << bits) - 1;
+    entries_ = static_cast<BYTE*>(ImageAllocate((size_t)mask_ + 1));
+    if (entries_ == nullptr) return false;
+    isSigned_ = isSigned;
+    inverted_ = inverted;
+    adjustment_ = &a;
+    const bool windowed = a.width != 0;
+    const BYTE flip = inverted ? 0xFF : 0x00;
+    const int shift = 32 - bits;
+    for (uint32_t word = 0; word <= mask_; ++word) {
+        const int32_t v = isSigned ? (int32_t)(word << shift) >> shift : (int32_t)word;
+        entries_[word] = (BYTE)((windowed ? WindowMap(a, v) : (BYTE)v) ^ flip);
+    }
+    return true;
+}
+
+BYTE WindowTable::Outside(uint32_t word) const {
+    const int32_t v = (int32_t)word;
+    const BYTE mapped = adjustment_->width != 0 ? WindowMap(*adjustment_, v) : (BYTE)v;
+    return (BYTE)(mapped ^ (inverted_ ? 0xFF : 0x00));
 }

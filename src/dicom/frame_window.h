@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "view/display_adjustment.h"
 
@@ -55,3 +56,60 @@ void SampleRange16(const DisplayAdjustment& adjustment, const uint16_t* samples,
 // bits are used.
 void WindowRow16(const DisplayAdjustment& adjustment, bool inverted, const uint16_t* samples,
                  int columns, int samplesPerPixel, BYTE* out);
+
+// The window of one frame as a table of every stored value of samples up to
+// 16 bits: the sign extension, the window and the inversion are worked out
+// once per value rather than once per pixel. A signed word is looked up by
+// its stored bits; an unsigned word with bits above them (outside the stored
+// range) goes through the window's own arithmetic.
+class WindowTable {
+public:
+    WindowTable() = default;
+    WindowTable(const WindowTable&) = delete;
+    WindowTable& operator=(const WindowTable&) = delete;
+    ~WindowTable();
+
+    // `storedBits` 1-16. False when the table cannot be allocated.
+    bool Build(const DisplayAdjustment& adjustment, bool inverted, int storedBits, bool isSigned);
+
+    // The output byte of one stored word.
+    BYTE Map(uint32_t word) const {
+        return isSigned_ || word <= mask_ ? entries_[word & mask_] : Outside(word);
+    }
+
+    // `count` pixels, word i read by wordAt(i), into out. An unsigned row is
+    // first checked for words above the stored bits (a pass the compiler
+    // vectorises) so that the common row maps without a test per pixel, and
+    // four pixels go out per store: single byte stores hold the loop back.
+    template <class WordAt>
+    void MapRow(WordAt wordAt, size_t count, BYTE* out) const {
+        uint32_t above = 0;
+        if (!isSigned_) {
+            for (size_t x = 0; x < count; ++x) above |= wordAt(x);
+            above &= ~mask_;
+        }
+        if (above != 0) {
+            for (size_t x = 0; x < count; ++x) out[x] = Map(wordAt(x));
+            return;
+        }
+        const BYTE* t = entries_;
+        const uint32_t m = mask_;
+        size_t x = 0;
+        for (; x + 4 <= count; x += 4) {
+            const uint32_t quad = (uint32_t)t[wordAt(x) & m] | (uint32_t)t[wordAt(x + 1) & m] << 8 |
+                                  (uint32_t)t[wordAt(x + 2) & m] << 16 |
+                                  (uint32_t)t[wordAt(x + 3) & m] << 24;
+            std::memcpy(out + x, &quad, 4);  // bytes in memory order on a little-endian host
+        }
+        for (; x < count; ++x) out[x] = t[wordAt(x) & m];
+    }
+
+private:
+    BYTE Outside(uint32_t word) const;
+
+    BYTE* entries_ = nullptr;
+    uint32_t mask_ = 0;
+    bool isSigned_ = false;
+    bool inverted_ = false;
+    const DisplayAdjustment* adjustment_ = nullptr;
+};

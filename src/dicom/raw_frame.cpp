@@ -253,10 +253,52 @@ inline BYTE* PictureRow(BYTE* pixels, size_t stride, int height, int y) {
     return pixels + (size_t)(height - 1 - y) * stride;
 }
 
+// One stored 8- or 16-bit word as it lies in the file.
+template <SampleKind K>
+inline uint32_t RawWord(const BYTE* p) {
+    if constexpr (K == SampleKind::k8) return p[0];
+    else if constexpr (K == SampleKind::k16Little) return (uint32_t)(p[0] | (p[1] << 8));
+    else return (uint32_t)((p[0] << 8) | p[1]);
+}
+
+// 8- and 16-bit grey samples through the frame's window table, straight
+// from the bytes read.
+template <SampleKind K>
+int DecodeGreyByTable(RawFrame& frame, const DisplayAdjustment& a, bool inverted, BYTE* pixels,
+                      size_t stride) {
+    WindowTable table;
+    if (!table.Build(a, inverted, 32 - frame.sample.shift, frame.sample.isSigned)) {
+        return kLoadOutOfMemory;
+    }
+    constexpr size_t kBytes = K == SampleKind::k8 ? 1 : 2;
+    const size_t width = (size_t)frame.width;
+    const size_t rowBytes = width * kBytes;
+    for (int y = 0; y < frame.height; ++y) {
+        if (AbortFlagSet()) break;
+        if (!frame.reader->Ensure(rowBytes)) return kLoadCorrupt;
+        const BYTE* in = frame.reader->Data();
+        table.MapRow([in](size_t x) { return RawWord<K>(in + x * kBytes); }, width,
+                     PictureRow(pixels, stride, frame.height, y));
+        frame.reader->Consume(rowBytes);
+    }
+    return kLoadOk;
+}
+
 int DecodeGrey(RawFrame& frame, const DisplayAdjustment& a, bool inverted, BYTE* pixels,
                size_t stride) {
     const bool windowed = a.width != 0;
     const BYTE flip = inverted ? 0xFF : 0x00;
+    if (frame.samplesPerPixel == 1 && frame.sample.shift >= 16) {
+        switch (frame.sample.kind) {
+            case SampleKind::k8:
+                return DecodeGreyByTable<SampleKind::k8>(frame, a, inverted, pixels, stride);
+            case SampleKind::k16Little:
+                return DecodeGreyByTable<SampleKind::k16Little>(frame, a, inverted, pixels, stride);
+            case SampleKind::k16Big:
+                return DecodeGreyByTable<SampleKind::k16Big>(frame, a, inverted, pixels, stride);
+            default: break;
+        }
+    }
     PackedState packed;
     for (int y = 0; y < frame.height; ++y) {
         if (AbortFlagSet()) break;
@@ -462,7 +504,11 @@ int FetchRawFrame(HANDLE file, FrameSource* source, DisplayAdjustment* adjustmen
     const size_t rowBytes = format.bitsAllocated == 1
                                 ? ((size_t)frame.width + 7) / 8 + 1
                                 : BytesFor(frame.sample.kind, frame.rowSamples);
-    const size_t capacity = (2 * rowBytes + 16 + 7) & ~(size_t)7;  // the values follow aligned
+    // Large reads: the file comes in blocks of at least 256 KB straight into
+    // the buffer, and rows are moved down only once per block.
+    const size_t blockBytes = (size_t)std::min<uint64_t>(bytes, 256 * 1024);
+    const size_t capacity =
+        (std::max(2 * rowBytes, blockBytes) + 16 + 7) & ~(size_t)7;  // the values follow aligned
     const size_t valueBytes = frame.rowSamples * sizeof(int32_t);
     BYTE* buffer = static_cast<BYTE*>(ImageAllocate(capacity + valueBytes));
     if (buffer == nullptr) return kLoadOutOfMemory;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "dicom/frame_decoders.h"
 #include "dicom/frame_window.h"
@@ -306,3 +307,45 @@ TEST(FrameWindowTest, TheDefaultWindowCoversTheStoredRangeForAnySlope) {
 }
 
 }  // namespace
+
+// The window table must give, for every 16-bit word, exactly what the row
+// mapping gives value by value: signed words by their stored bits, unsigned
+// words above the stored bits through the window's arithmetic, inverted or
+// not, with a window or without, whole rows of any length.
+TEST(FrameWindowTest, TheWindowTableAgreesWithTheRowMappingOnEveryWord) {
+    struct Case {
+        int bitsStored;
+        int pixelRepresentation;
+        int32_t center, width;
+        bool inverted;
+    } cases[] = {
+        {12, 0, 1064, 400, false}, {12, 1, 40, 400, true}, {16, 1, -100, 3000, false},
+        {16, 0, 30000, 60000, true}, {8, 0, 128, 256, false}, {10, 0, 0, 0, false},
+        {1, 1, 0, 2, false},
+    };
+    std::vector<uint16_t> words(65536 + 3);  // a length that is no multiple of four
+    for (size_t i = 0; i < words.size(); ++i) words[i] = (uint16_t)(i * 40503u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bitsStored * 10 + c.pixelRepresentation);
+        DisplayAdjustment a;
+        InitAdjustment(&a);
+        a.bitsAllocated = 16;
+        a.bitsStored = c.bitsStored;
+        a.pixelRepresentation = c.pixelRepresentation;
+        a.center = c.center;
+        a.width = c.width;
+        ComputeWindowBounds(&a);
+        WindowTable table;
+        ASSERT_TRUE(table.Build(a, c.inverted, c.bitsStored, c.pixelRepresentation == 1));
+        std::vector<BYTE> expected(words.size()), byTable(words.size());
+        WindowRow16(a, c.inverted, words.data(), (int)words.size(), 1, expected.data());
+        table.MapRow([&](size_t x) { return (uint32_t)words[x]; }, words.size(), byTable.data());
+        EXPECT_EQ(byTable, expected);
+        // A row of stored values only takes the path without the test per pixel.
+        std::vector<uint16_t> inRange(words);
+        for (uint16_t& w : inRange) w &= (uint16_t)((1u << c.bitsStored) - 1);
+        WindowRow16(a, c.inverted, inRange.data(), (int)inRange.size(), 1, expected.data());
+        table.MapRow([&](size_t x) { return (uint32_t)inRange[x]; }, inRange.size(), byTable.data());
+        EXPECT_EQ(byTable, expected);
+    }
+}
