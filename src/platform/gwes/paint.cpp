@@ -167,6 +167,17 @@ void InvalidateWindowRegion(Window& w, const RectList& clientRegion, bool erase,
         AddRegion(w.update, part);
         if (erase) w.eraseNeeded = true;
     }
+    for (auto& c : w.children) {
+        // A transparent child (a group box) does not clip its parent, which
+        // paints below it: the child is drawn again over what the parent drew.
+        if (children || !c->Visible() || !(c->exStyle & WS_EX_TRANSPARENT)) continue;
+        if (Intersect(clientRegion, c->rect).empty()) continue;
+        RECT cc = ClientRectInWindow(*c);
+        RectList mapped = clientRegion;
+        OffsetRegion(mapped, -(c->rect.left + cc.left), -(c->rect.top + cc.top));
+        c->frameDirty = true;
+        InvalidateWindowRegion(*c, mapped, erase, false);
+    }
     if (children) {
         for (auto& c : w.children) {
             if (!c->Visible()) continue;

@@ -96,8 +96,11 @@ RectList VisibleArea(const Window& w, bool clientOnly) {
 
 RectList VisibleRegion(const Window& w, bool clientOnly) {
     RectList region = VisibleArea(w, clientOnly);
+    // Children clip their parent, except transparent ones (group boxes): the
+    // parent's background shows through them.
     for (const auto& c : w.children)
-        if (!region.empty() && c->Visible()) region = Subtract(region, ScreenWindowRect(*c));
+        if (!region.empty() && c->Visible() && !(c->exStyle & WS_EX_TRANSPARENT))
+            region = Subtract(region, ScreenWindowRect(*c));
     return region;
 }
 
