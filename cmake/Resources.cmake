@@ -1,4 +1,4 @@
-# kestrava_add_resources(TARGET RC_FILE): compiles a resource script with
+# kestrava_add_resources(TARGET RC_FILE [FOLDER...]): compiles a resource script with
 # llvm-rc into a binary .res at build time and embeds its bytes in TARGET
 # behind the function kestrava_resources(size_t*), which the platform layer's
 # FindResourceW finds with dlsym on the module's handle. Executables
@@ -15,9 +15,14 @@ function(kestrava_add_resources TARGET RC_FILE)
     set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/${TARGET}_resources)
     set(res_file ${out_dir}/${rc_name}.res)
     set(cpp_file ${out_dir}/${rc_name}_res.cpp)
-    # Everything next to the script (pictures, resource.h) is an input: a new
-    # picture must rebuild the .res.
-    file(GLOB rc_inputs LIST_DIRECTORIES false CONFIGURE_DEPENDS ${rc_dir}/*)
+    # Everything next to the script and one folder down (pictures,
+    # resource.h) is an input: a new picture must rebuild the .res. Further
+    # folders name scripts this one includes from elsewhere.
+    file(GLOB rc_inputs LIST_DIRECTORIES false CONFIGURE_DEPENDS ${rc_dir}/* ${rc_dir}/*/*)
+    foreach(folder ${ARGN})
+        file(GLOB more LIST_DIRECTORIES false CONFIGURE_DEPENDS ${folder}/*)
+        list(APPEND rc_inputs ${more})
+    endforeach()
     add_custom_command(
         OUTPUT ${res_file}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}

@@ -23,3 +23,217 @@
 #define IDS_TEST_EMPTY 18
 #define IDS_TEST_LONG 19
 #define IDS_TEST_FAR 1000
+
+// ---- commands ----
+// Menu and toolbar commands of the main window.
+#define IDM_SYSTEM_INFO 17000
+#define IDM_PREVIOUS_IMAGE 17001
+#define IDM_NEXT_IMAGE 17002
+#define IDM_FULL_SCREEN 17003
+#define IDM_SLIDE_SHOW 17004
+#define IDM_FIRST_IMAGE 17005
+#define IDM_LAST_IMAGE 17006
+#define IDM_ZOOM_TO_FIT 17007
+#define IDM_ZOOM_IN 17008
+#define IDM_ZOOM_OUT 17009
+#define IDM_ZOOM_50 17010
+#define IDM_ZOOM_75 17011
+#define IDM_ZOOM_100 17012
+#define IDM_ZOOM_200 17013
+#define IDM_ZOOM_300 17014
+#define IDM_ZOOM_400 17015
+#define IDM_ROTATE_PLUS_90 17016
+#define IDM_ROTATE_180 17017
+#define IDM_ROTATE_MINUS_90 17018
+#define IDM_OPTIONS 17020
+#define IDM_DELETE_IMAGE 17021
+#define IDM_ADD_IMAGES 17022
+#define IDM_SAVE_ALBUM 17024
+#define IDM_HELP 17025
+#define IDM_OPEN 17026
+#define IDM_RECORD_SOUND 17027
+#define IDM_ROTATE_TO_FIT 17028
+#define IDM_RECENT_FILE_FIRST 17029  // 17029-17032: the recent files
+#define IDM_RECENT_FILE_LAST 17032
+#define IDM_SORT_BY_NAME 17033
+#define IDM_SORT_BY_TIME 17034
+#define IDM_SORT_BY_SIZE 17035
+#define IDM_SORT_MANUALLY 17036
+#define IDM_MOVE_LEFT 17037
+#define IDM_MOVE_RIGHT 17038
+#define IDM_TOGGLE_THUMBNAILS 17039
+#define IDM_ALL_PORTRAIT 17040
+#define IDM_ALL_LANDSCAPE 17041
+#define IDM_ALL_AUTO_LANDSCAPE 17042
+#define IDM_PREVIOUS_PAGE 17044
+#define IDM_NEXT_PAGE 17045
+#define IDM_SAVE_SNAPSHOT 17301
+#define IDM_OPEN_URL 17302
+#define IDM_CONTRAST_BRIGHTNESS 17303
+#define IDM_SAVE_SCREENSHOT 17304
+#define IDM_OUTPUT_MARGI 17310
+#define IDM_OUTPUT_VOYAGER 17311
+#define IDM_OUTPUT_POCKETPC 17312
+#define IDM_QUERY_RETRIEVE 17313
+#define IDM_CLEANER 17314
+#define IDM_SAVE_VIEW 17315
+#define IDM_ZOOM_RECT_FIRST 17320  // 17320-17322: the zoom rectangle
+#define IDM_ZOOM_RECT_LAST 17322
+#define IDM_TOGGLE_SLIDER 17323
+#define IDM_THUMBNAILS_FILL_SCREEN 17330
+#define IDM_MENU_FILE 17500  // the menu bar's "File" button
+#define IDM_MENU_IMAGE 17501 // the menu bar's "Image" button
+#define IDM_MENU_VIDEO 17502 // the video bar's "Video" button
+#define IDM_MENU_DRAW 17503  // the drawing bar's "Draw" button
+#define IDM_DICOM_INFO 30058
+#define IDM_WINDOW_LEVEL 30059
+#define IDM_PLAY_VIDEO 30060
+#define IDM_DRAW_NOTES 30061
+#define IDM_DRAW_CLOSE 30075
+#define IDM_VIDEO_START 30090
+#define IDM_VIDEO_STOP 30091
+#define IDM_VIDEO_FIRST 30092
+#define IDM_VIDEO_PREVIOUS 30093
+#define IDM_VIDEO_NEXT 30094
+#define IDM_VIDEO_LAST 30095
+#define IDM_OPEN_FROM_BAR 31901
+#define IDM_PROPERTIES 31904
+#define IDM_ABOUT 57664
+#define IDM_EXIT 57665
+#define IDM_NO_RECENT_FILE 24  // the greyed "No recent file" item
+// (end of commands)
+
+// ---- shell resources ----
+// Menus, menu-bar records, strings, dialogs and art of the main window.
+// 101 is at once the main window's icon, menu, menu-bar record and title.
+#define IDR_MAIN_FRAME 101
+#define IDR_MENU_DRAW 197        // menu and menu-bar record of the drawing bar
+#define IDR_MENU_VIDEO 202       // menu and menu-bar record of the video bar
+#define IDR_MENU_THUMBNAIL 8803  // the thumbnail's context menu
+#define IDR_HELP_PAGE 8805       // Kestrava.htm, written to \Windows on first start
+#define IDB_VIDEO_TOOLBAR 187    // 12 images: 10 buttons, pause, last frame enabled
+#define IDB_SPLASH 8801          // 240x320
+#define IDB_DISABLED_BUTTONS 17451
+#define IDB_MAIN_TOOLBAR 21000
+#define IDD_ABOUT 8802
+#define IDC_ABOUT_TITLE 8810
+#define IDC_ABOUT_VERSION 8811
+#define IDC_ABOUT_TEXT 8812
+// Drawing-bar menu commands that are not on the main menus.
+#define IDM_DRAW_SELECT 702
+#define IDM_DRAW_ERASE 704
+#define IDM_DRAW_TEXT 705
+#define IDM_DRAW_LINE 706
+#define IDM_DRAW_RECTANGLE 707
+#define IDM_DRAW_ELLIPSE 708
+#define IDM_DRAW_ZOOM_IN 709
+#define IDM_DRAW_COLOUR 710
+#define IDM_DRAW_CLEAR_ALL 30077
+#define IDM_DRAW_PEN_WIDTH 30084
+#define IDM_VIEW_THUMBNAIL 17023  // the thumbnail menu's "View"
+#define IDM_ZOOM_RECT_MEDIUM 17321  // between IDM_ZOOM_RECT_FIRST and _LAST
+// Strings.
+#define IDS_APP_TITLE 101
+#define IDS_ERROR 412
+#define IDS_ERR_PATH_NOT_FOUND 416
+#define IDS_ERR_CANNOT_OPEN 418
+#define IDS_ERR_OUT_OF_MEMORY 422
+#define IDS_ERR_WRITE 431
+#define IDS_ERR_READ 432
+#define IDS_ERR_CANNOT_CREATE 448
+#define IDS_UNKNOWN_ERROR 452
+#define IDS_ERR_FAULT 21314
+#define IDS_ERR_ABORTED 21315
+#define IDS_ERR_VERSION 21316
+#define IDS_ERR_COMPRESSION 21317
+#define IDS_ERR_LZW 21318
+#define IDS_ERR_NEWER_VERSION 21319
+#define IDS_ERR_CMYK_LAB 21320
+#define IDS_ERR_32BIT 21321
+#define IDS_ERR_CORRUPT 21322
+#define IDS_UNKNOWN_FORMAT_NAME 21327
+#define IDS_START_VIDEO 10003
+#define IDS_STOP_VIDEO 10004
+#define IDS_FIRST_FRAME 10005
+#define IDS_PREVIOUS_FRAME 10006
+#define IDS_NEXT_FRAME 10007
+#define IDS_LAST_FRAME 10008
+#define IDS_MENU_FILE 17502      // the menu-bar buttons' texts
+#define IDS_MENU_IMAGE 17503
+#define IDS_MENU_VIDEO 17504
+#define IDS_DRAW_NOTES 17505
+#define IDS_MENU_DRAW 17506
+#define IDS_CONTRAST_BRIGHTNESS 17601
+#define IDS_ADD_IMAGES_HINT 21312
+#define IDS_STOP_SLIDE_SHOW 21323
+#define IDS_START_SLIDE_SHOW 21324
+#define IDS_OPEN_SOUND 21330
+#define IDS_SAVE_SOUND 21331
+#define IDS_SAVE 21332
+#define IDS_SAVE_IMAGES 21334
+#define IDS_NO_LOADER_THREAD 21335
+#define IDS_LOADING 21336
+#define IDS_PROPERTIES 21338
+#define IDS_ADD 21342
+#define IDS_SHOW_THUMBNAILS 21343
+#define IDS_HIDE_THUMBNAILS 21344
+#define IDS_PREVIOUS_IMAGE 21345
+#define IDS_NEXT_IMAGE 21346
+#define IDS_ZOOM_OUT 21347
+#define IDS_ZOOM_IN 21348
+#define IDS_SHOW_HIDE_THUMBNAILS 21349
+#define IDS_ASSIGN_SOUND 21350
+// Messages of the main frame.
+#define IDS_WARNING 21380
+#define IDS_INFORMATION 21381
+#define IDS_ASK_DCM_EXTENSION 21382
+#define IDS_DCM_EXTENSION_FAILED 21383
+#define IDS_SCREENSHOT_HELP 21384
+// (end of shell resources)
+
+// ---- options ----
+// The Options sheet's pages and the colour palette.
+#define IDD_COLOUR_PALETTE 607
+#define IDD_OPTIONS_GENERAL 21101
+#define IDD_OPTIONS_THUMBNAILS 21102
+#define IDD_OPTIONS_SLIDES 21105
+// General page.
+#define IDC_AUTO_ZOOM_TO_FIT 21204
+#define IDC_LANDSCAPE_MODE 21248
+#define IDC_NOT_LOAD_IN_BKG 21252
+#define IDC_NOT_CACHE_IMAGE 21253
+#define IDC_IPAQ_OPTIMIZATION 21254
+#define IDC_LOAD_REDUCED_SIZE 21255
+#define IDC_BKG_COLOR 21266
+// Slides page (21255 again: the pages are separate dialogs).
+#define IDC_SLIDE_DELAY 21200
+#define IDC_SLIDE_DIRECTION 21201
+#define IDC_SLIDE_REPEAT 21202
+#define IDC_SLIDE_FULL_SCREEN 21203
+#define IDC_WND_ON_START_SLIDES 21255
+#define IDC_HTTP_PRELOAD 30002
+// Thumbnails page.
+#define IDC_SHOW_SPLASH 21170
+#define IDC_HIDE_THUMBNAILS 21225
+#define IDC_VERT_SCROLLER 21226
+#define IDC_SHOW_FILE_NAME 21227
+#define IDC_SYNC_ICON 21228
+#define IDC_THUMB_POSITION 21229
+// The headings of the pages, drawn bold.
+#define IDC_OPTIONS_HEADING1 21260
+#define IDC_OPTIONS_HEADING2 21261
+#define IDC_OPTIONS_HEADING3 21262
+// Strings of the pages.
+#define IDS_OPT_NO_RECENT_FILE 485
+#define IDS_OPT_SLIDE_FORWARD 21302
+#define IDS_OPT_SLIDE_REVERSE 21303
+#define IDS_OPT_SLIDE_RANDOM 21304
+#define IDS_OPT_THUMBS_TOP 21308
+#define IDS_OPT_THUMBS_LEFT 21309
+#define IDS_OPT_THUMBS_BOTTOM 21310
+#define IDS_OPT_THUMBS_RIGHT 21311
+#define IDS_OPT_CAPTION 21337
+#define IDS_OPT_LANDSCAPE 21339
+#define IDS_OPT_PORTRAIT 21340
+#define IDS_OPT_AUTO_LANDSCAPE 21341
+// (end of options)

@@ -313,7 +313,7 @@ TEST(IconTest, IconResourceBecomesAnIcon) {
         DeleteObject(info.hbmMask);
         EXPECT_TRUE(DestroyIcon(icon));
     }
-    EXPECT_EQ(LoadIconW(self, MAKEINTRESOURCEW(IDB_TEST)), nullptr);
+    EXPECT_EQ(LoadIconW(self, MAKEINTRESOURCEW(IDR_TEST_RECORD)), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 }
 

@@ -1,0 +1,118 @@
+// The pane container: splitter layout, splash painting, forwarding to the
+// frame.
+#include "app/pane_container.h"
+
+#include "app/main_frame_messages.h"
+
+void PaneContainer::SetPanes(HWND first, int firstId, HWND second, int secondId,
+                             Orientation orientation) {
+    first_ = first;
+    second_ = second;
+    firstId_ = firstId;
+    secondId_ = secondId;
+    orientation_ = orientation;
+    Reset();
+}
+
+void PaneContainer::SetSplash(HBITMAP bitmap) {
+    splash_ = bitmap;
+    if (splash_) {
+        if (first_) ShowWindow(first_, SW_HIDE);
+        if (second_) ShowWindow(second_, SW_HIDE);
+    }
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void PaneContainer::PlaceSplitter() {
+    if (!hwnd_) return;
+    GetClientRect(hwnd_, &client_);
+    if (orientation_ == kSideBySide) {
+        split_ = kSplitX;
+        splitter_ = {split_ - kSplitterHalf, client_.top - 4, split_ + kSplitterHalf, client_.bottom + 4};
+    } else {
+        split_ = kSplitY;
+        splitter_ = {client_.left - 4, split_ - kSplitterHalf, client_.right + 4, split_ + kSplitterHalf};
+    }
+}
+
+void PaneContainer::Reset() {
+    if (suspended_ || splash_) return;
+    PlaceSplitter();
+    Layout();
+}
+
+void PaneContainer::Layout() {
+    if (!hwnd_ || suspended_ || splash_) return;
+    RECT area;
+    GetClientRect(hwnd_, &area);
+    area.bottom -= bottomReserve_;
+    if (area.bottom < area.top) area.bottom = area.top;
+    const bool firstShown = first_ && IsWindowVisible(first_);
+    const bool secondShown = second_ && IsWindowVisible(second_);
+    if (firstShown && secondShown) {
+        RECT a = area, b = area;
+        if (orientation_ == kSideBySide) {
+            a.right = splitter_.left;
+            b.left = splitter_.right;
+        } else {
+            a.bottom = splitter_.top;
+            b.top = splitter_.bottom;
+        }
+        MoveWindow(first_, a.left, a.top, a.right - a.left, a.bottom - a.top, TRUE);
+        MoveWindow(second_, b.left, b.top, b.right - b.left, b.bottom - b.top, TRUE);
+    } else if (firstShown || secondShown) {
+        HWND only = firstShown ? first_ : second_;
+        MoveWindow(only, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+        focus_ = only;
+    }
+    if (!focus_) focus_ = secondShown ? second_ : first_;
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void PaneContainer::Paint(HDC dc) {
+    if (splash_) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(memory, splash_);
+        BitBlt(dc, 0, 0, 240, 320, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        return;
+    }
+    if (first_ && second_ && IsWindowVisible(first_) && IsWindowVisible(second_)) {
+        RECT face = splitter_;
+        DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH);
+    }
+}
+
+LRESULT PaneContainer::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND frame = GetParent(hwnd_);
+    switch (message) {
+    case WM_SIZE:
+        Reset();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        Paint(dc);
+        EndPaint(hwnd_, &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        if (splash_) {
+            PostMessageW(frame, MSG_SHOW_MAIN_LAYOUT, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_NOTIFY:
+    case WM_KEYDOWN:
+    case WM_LBUTTONDBLCLK:
+        // The frame decides what the panes' reports and the keys mean.
+        return SendMessageW(frame, message, wParam, lParam);
+    case WM_SETFOCUS:
+        if (focus_ && IsWindowVisible(focus_)) SetFocus(focus_);
+        return 0;
+    default:
+        break;
+    }
+    return WindowBase::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,52 @@
+// PaneContainer: the child of the main window that holds the thumbnail bar
+// and the picture view, one before the other with a splitter between them,
+// or one of them alone. While the splash bitmap is set it shows that instead
+// and a tap on it asks the frame for the main layout.
+#pragma once
+
+#include "app/window_base.h"
+
+class PaneContainer : public WindowBase {
+public:
+    // Panes one above the other (0) or side by side (1).
+    enum Orientation { kStacked = 0, kSideBySide = 1 };
+    // The split point and the splitter's half width around it.
+    static constexpr int kSplitX = 50;
+    static constexpr int kSplitY = 75;
+    static constexpr int kSplitterHalf = 3;
+
+    // The two panes with their control ids; either may be null.
+    void SetPanes(HWND first, int firstId, HWND second, int secondId, Orientation orientation);
+    // Shows `bitmap` (owned by the caller) over the whole screen, hiding
+    // the panes; null removes it.
+    void SetSplash(HBITMAP bitmap);
+    HBITMAP Splash() const { return splash_; }
+    void SuspendLayout(bool suspended) { suspended_ = suspended; }
+    // Puts the splitter back at its split point and lays the panes out.
+    void Reset();
+    void Layout();
+    // Height kept free at the bottom for the frame slider (0: none).
+    void SetBottomReserve(int height) { bottomReserve_ = height; }
+
+    HWND FocusPane() const { return focus_; }
+    RECT SplitterRect() const { return splitter_; }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void PlaceSplitter();
+    void Paint(HDC dc);
+
+    HWND first_ = nullptr;
+    HWND second_ = nullptr;
+    int firstId_ = 0;
+    int secondId_ = 0;
+    HWND focus_ = nullptr;
+    Orientation orientation_ = kStacked;
+    HBITMAP splash_ = nullptr;
+    bool suspended_ = false;
+    int split_ = kSplitY;
+    RECT splitter_ = {0, 0, 0, 0};
+    RECT client_ = {0, 0, 0, 0};
+    int bottomReserve_ = 0;
+};
