@@ -85,11 +85,13 @@ LoadError ReadIcon(BoundedReader* reader, ImageEntry* entry) {
     }
     RImage* icon = new (std::nothrow) RImage;
     if (icon == nullptr) return kLoadCorrupt;
-    if (!CreateImage(nullptr, icon, header.biBitCount, header.biWidth, header.biHeight,
-                     header.biBitCount <= 8 ? &colour : nullptr, header.biBitCount <= 8 ? 1 : 0)) {
+    if (!CreateImage(nullptr, icon, header.biBitCount, header.biWidth, header.biHeight, nullptr, 0)) {
         delete icon;
         return kLoadCorrupt;
     }
+    // The file keeps one colour entry; the rest of a palette icon's table
+    // stays the default one.
+    if (header.biBitCount <= 8) ColourTable(icon->header)[0] = colour;
     entry->SetIcon(icon);
     if (!reader->Bytes(icon->pixels, size_t(imageSize))) return kLoadCorrupt;
     return kLoadOk;
@@ -132,8 +134,11 @@ void PutDword(std::vector<BYTE>* out, DWORD value) {
 }
 
 void PutBytes(std::vector<BYTE>* out, const void* data, size_t n) {
-    const BYTE* bytes = static_cast<const BYTE*>(data);
-    out->insert(out->end(), bytes, bytes + n);
+    // resize and copy: g++ 12 misreads an insert into a just-cleared vector
+    // as an overflow.
+    const size_t old = out->size();
+    out->resize(old + n);
+    if (n > 0) std::memcpy(out->data() + old, data, n);
 }
 
 void PutString(std::vector<BYTE>* out, const char16_t* text) {

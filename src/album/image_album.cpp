@@ -197,7 +197,7 @@ int ImageAlbum::Load(LPCWSTR path, bool add, bool recurse) {
     }
 
     LPCWSTR extension = PathExtension(name.c_str());
-    if (!pattern && extension != nullptr && EqualsIgnoreCase(extension, u"MAB")) {
+    if (!pattern && extension != nullptr && platform::EqualsIgnoreCase(extension, u"MAB")) {
         int first = replace ? 0 : count_;
         LoadError error = replace ? ReadAlbumFile(resolved.c_str(), false)
                                   : ReadAlbumFile(resolved.c_str(), true);
@@ -219,7 +219,7 @@ int ImageAlbum::Load(LPCWSTR path, bool add, bool recurse) {
     Move(kSortByName, 0);
     if (!pattern) {
         for (int i = count_ - 1; i >= 0; --i) {
-            if (EqualsIgnoreCase(items_[i]->Name(), name)) {
+            if (platform::EqualsIgnoreCase(items_[i]->Name(), name)) {
                 current = i;
                 break;
             }
@@ -241,7 +241,7 @@ void ImageAlbum::Scan(const WCHAR* pattern, bool recurse) {
     if (slash == std::u16string::npos) return;
     std::u16string folder = text.substr(0, slash);
     std::u16string mask = text.substr(slash + 1);
-    bool inBase = EqualsIgnoreCase(folder, baseFolder);
+    bool inBase = platform::EqualsIgnoreCase(folder, baseFolder);
 
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW(pattern, &found);

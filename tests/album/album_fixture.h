@@ -16,14 +16,14 @@ protected:
     static void MakeFile(const std::u16string& path, size_t size = 1) {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << Utf16ToUtf8(path);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << platform::Utf16ToUtf8(path);
         std::vector<BYTE> bytes(size, 0x5A);
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(file, bytes.data(), DWORD(size), &written, nullptr));
         CloseHandle(file);
     }
     static void MakeFolder(const std::u16string& path) {
-        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << Utf16ToUtf8(path);
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << platform::Utf16ToUtf8(path);
     }
     static void WriteBytes(const std::u16string& path, const std::vector<BYTE>& bytes) {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

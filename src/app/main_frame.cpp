@@ -1,0 +1,701 @@
+// The main frame: layouts, menu bars, command dispatch, opening files and
+// shutdown.
+#include "app/main_frame.h"
+
+#include <aygshell.h>
+
+#include <cmath>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/options_sheet.h"
+#include "app/shell_helpers.h"
+#include "image/load_error.h"
+#include "res/resource.h"
+
+namespace {
+
+MainFrame* g_mainFrame = nullptr;
+
+constexpr const WCHAR* kTempLinkFile = u"\\My Documents\\temp.url";
+constexpr const WCHAR* kHelpFile = u"\\Windows\\Kestrava.htm";
+constexpr const WCHAR* kRecentPathsKey = u"Software\\Halvoric\\Kestrava\\RecentPaths";
+constexpr int kRecentFilesPosition = 16;  // the "Recent files" submenu of "File"
+constexpr int kSplashBitmap = 8801;
+
+// Toolbar buttons: bitmap index = position, enabled, plain unless noted.
+constexpr TBBUTTON Button(int index, int command, BYTE style = TBSTYLE_BUTTON,
+                          BYTE state = TBSTATE_ENABLED) {
+    return TBBUTTON{index, command, state, style, {0}, 0, 0};
+}
+const TBBUTTON kMainButtons[] = {
+    Button(0, IDM_PREVIOUS_IMAGE), Button(1, IDM_NEXT_IMAGE),       Button(2, IDM_ZOOM_OUT),
+    Button(3, IDM_ZOOM_IN),        Button(4, IDM_TOGGLE_THUMBNAILS), Button(5, IDM_RECORD_SOUND),
+    Button(6, IDM_DRAW_NOTES),     Button(7, IDM_CONTRAST_BRIGHTNESS),
+};
+const UINT kMainTooltips[] = {21345, 21346, 21347, 21348, 21349, 21350, 17505, 17601};
+constexpr int kMainMenuButtons = 2;  // "File", "Image"
+
+const TBBUTTON kVideoButtons[] = {
+    Button(0, IDM_VIDEO_START, TBSTYLE_CHECKGROUP),
+    Button(1, IDM_VIDEO_STOP, TBSTYLE_CHECKGROUP, TBSTATE_ENABLED | TBSTATE_CHECKED),
+    Button(2, IDM_VIDEO_FIRST),
+    Button(3, IDM_VIDEO_PREVIOUS),
+    Button(4, IDM_VIDEO_NEXT),
+    Button(5, IDM_VIDEO_LAST),
+    Button(6, IDM_TOGGLE_THUMBNAILS),
+    Button(7, IDM_ZOOM_IN),
+    Button(8, IDM_ZOOM_OUT),
+    Button(9, IDM_CONTRAST_BRIGHTNESS),
+};
+const UINT kVideoTooltips[] = {10003, 10004, 10005, 10006, 10007, 10008, 21349, 21348, 21347, 17601};
+constexpr int kVideoMenuButtons = 1;  // "Video"
+
+// The current toolbar table (process-wide, as the toolbar refresh reads it).
+const TBBUTTON* g_buttons = nullptr;
+int g_buttonCount = 0;
+
+// Commands whose work another subsystem does and which this build does not
+// have yet: they stay disabled, so that no enabled command does nothing.
+const UINT kNotYetAvailable[] = {
+    IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_DELETE_IMAGE,
+    IDM_SAVE_ALBUM,    IDM_RECORD_SOUND,      IDM_SORT_BY_NAME,
+    IDM_SORT_BY_TIME,  IDM_SORT_BY_SIZE,      IDM_SORT_MANUALLY,    IDM_MOVE_LEFT,
+    IDM_MOVE_RIGHT,    IDM_SAVE_SNAPSHOT,     IDM_OPEN_URL,         IDM_CONTRAST_BRIGHTNESS,
+    IDM_SAVE_SCREENSHOT, IDM_OUTPUT_MARGI,    IDM_OUTPUT_VOYAGER,   IDM_OUTPUT_POCKETPC,
+    IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
+    IDM_THUMBNAILS_FILL_SCREEN, IDM_DICOM_INFO, IDM_WINDOW_LEVEL,   IDM_PLAY_VIDEO,
+    IDM_DRAW_NOTES,    IDM_PROPERTIES,        IDM_PREVIOUS_PAGE,
+    IDM_NEXT_PAGE,     IDM_VIDEO_START,       IDM_VIDEO_STOP,       IDM_VIDEO_FIRST,
+    IDM_VIDEO_PREVIOUS, IDM_VIDEO_NEXT,       IDM_VIDEO_LAST,
+};
+
+bool NotYetAvailable(UINT id) {
+    for (UINT c : kNotYetAvailable) {
+        if (c == id) return true;
+    }
+    return false;
+}
+
+bool InRange(UINT id, UINT first, UINT last) { return id >= first && id <= last; }
+
+// The stop sound of a refused command.
+void Refuse() { MessageBeep(MB_ICONASTERISK); }
+
+FileChooser g_chooser = nullptr;
+
+}  // namespace
+
+MainFrame* TheMainFrame() { return g_mainFrame; }
+
+void SetFileChooser(FileChooser chooser) { g_chooser = chooser; }
+FileChooser CurrentFileChooser() { return g_chooser; }
+
+bool OfferDicomExtension(HWND owner, HINSTANCE instance, LPWSTR path) {
+    WCHAR question[128], caption[32];
+    lstrcpynW(question, LoadResString(IDS_ASK_DCM_EXTENSION, instance), 128);
+    lstrcpynW(caption, LoadResString(IDS_WARNING, instance), 32);
+    if (MessageBoxW(owner, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+    WCHAR renamed[MAX_PATH];
+    lstrcpynW(renamed, path, MAX_PATH);
+    const int length = lstrlenW(renamed);
+    bool fits = length + 4 < MAX_PATH;
+    if (fits) {
+        if (length == 0 || renamed[length - 1] != u'.') lstrcatW(renamed, u".");
+        lstrcatW(renamed, u"dcm");
+    }
+    if (!fits || !MoveFileW(path, renamed)) {
+        WCHAR failed[64];
+        lstrcpynW(failed, LoadResString(IDS_DCM_EXTENSION_FAILED, instance), 64);
+        lstrcpynW(caption, LoadResString(kErrorCaptionId, instance), 32);
+        MessageBoxW(owner, failed, caption, MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    lstrcpynW(path, renamed, MAX_PATH);
+    return true;
+}
+
+float ZoomForCommand(UINT command, float currentZoom, int imageWidth) {
+    const float width = (float)(imageWidth > 0 ? imageWidth : 1);
+    switch (command) {
+    case IDM_ZOOM_TO_FIT: return -1.0f;
+    case IDM_ZOOM_IN: return width * currentZoom * 1.15f / width;
+    case IDM_ZOOM_OUT: return width * currentZoom * 0.85f / width;
+    case IDM_ZOOM_50: return 0.5f;
+    case IDM_ZOOM_75: return 0.75f;
+    case IDM_ZOOM_100: return 1.0f;
+    case IDM_ZOOM_200: return 2.0f;
+    case IDM_ZOOM_300: return 3.0f;
+    case IDM_ZOOM_400: return 4.0f;
+    default: return 0.0f;
+    }
+}
+
+LPCWSTR FileNameOf(LPCWSTR path) {
+    if (!path) return u"";
+    LPCWSTR name = path;
+    for (LPCWSTR p = path; *p; ++p) {
+        if (*p == u'\\') name = p + 1;
+    }
+    return name;
+}
+
+bool LacksExtension(LPCWSTR path) {
+    LPCWSTR name = FileNameOf(path);
+    LPCWSTR dot = nullptr;
+    for (LPCWSTR p = name; *p; ++p) {
+        if (*p == u'.') dot = p;
+    }
+    return dot == nullptr || dot[1] == 0;
+}
+
+bool ResolveChosenPath(LPCWSTR chosen, LPWSTR path, bool* isPattern) {
+    *isPattern = false;
+    lstrcpynW(path, chosen ? chosen : u"", MAX_PATH);
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const int length = lstrlenW(path);
+        if (length + 4 >= MAX_PATH) return false;
+        if (length == 0 || path[length - 1] != u'\\') lstrcatW(path, u"\\");
+        lstrcatW(path, u"*.*");
+        *isPattern = true;
+        return true;
+    }
+    for (LPCWSTR p = FileNameOf(path); *p; ++p) {
+        if (*p == u'*' || *p == u'?') {
+            *isPattern = true;
+            return true;
+        }
+    }
+    return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+MainFrame::MainFrame(LPCWSTR commandLine) {
+    LoadSettings(&options_, &recent_);
+    if (commandLine && *commandLine) {
+        splashPending_ = false;
+        lstrcpynW(options_.currentFile, commandLine, MAX_PATH);
+    } else {
+        splashPending_ = options_.showSplashScreen != 0;
+    }
+    g_mainFrame = this;
+}
+
+MainFrame::~MainFrame() {
+    if (splashBitmap_) DeleteObject(splashBitmap_);
+    if (g_mainFrame == this) g_mainFrame = nullptr;
+}
+
+bool MainFrame::CreateMainWindow(HINSTANCE instance) {
+    WCHAR title[128];
+    LoadStringW(instance, kTitleStringId, title, 128);
+    if (!title[0]) lstrcpyW(title, kProductTitle);
+    if (!Create(instance, kMainWindowClass, kMainResourceId, title)) return false;
+    // The visible desktop the input panel leaves, below the navigation bar.
+    FitToVisibleDesktop(hwnd_);
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+    return true;
+}
+
+int MainFrame::OnCreate(CREATESTRUCTW* create) {
+    if (FrameWindow::OnCreate(create) != 0) return -1;
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    RECT whole = {0, 0, client.right - client.left, client.bottom - client.top};
+    if (!panes_.CreateChild(className_, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, &whole, instance_,
+                            hwnd_, 0)) {
+        return -1;
+    }
+    SetContent(panes_.Handle());
+    if (!thumbnails_.CreateChild(className_, WS_CHILD, nullptr, instance_, panes_.Handle(),
+                                 kThumbnailPaneId) ||
+        !view_.CreateChild(className_, WS_CHILD, nullptr, instance_, panes_.Handle(), kViewPaneId)) {
+        return -1;
+    }
+    SwitchMenuBar(kMenuBarMain);
+    ShowWindow(hwnd_, SW_SHOW);
+    if (splashPending_) {
+        PostMessageW(hwnd_, MSG_SHOW_SPLASH, 0, 0);
+    } else {
+        SendMessageW(hwnd_, MSG_SHOW_MAIN_LAYOUT, 0, 0);
+    }
+    return 0;
+}
+
+// ---- Menu bars and the toolbar ----------------------------------------------------------------
+
+const TBBUTTON* MainFrame::ToolbarButtons(int* count) const {
+    *count = g_buttonCount;
+    return g_buttons;
+}
+
+void MainFrame::SwitchMenuBar(int kind) {
+    SHFullScreen(hwnd_, SHFS_HIDESIPBUTTON);
+    if (kind != menuBarKind_) {
+        if (kind == kMenuBarNone) kind = menuBarKind_;
+        const UINT* tipIds = nullptr;
+        int tipCount = 0;
+        int menuButtons = 0;
+        if (kind == kMenuBarVideo) {
+            g_buttons = kVideoButtons;
+            g_buttonCount = (int)(sizeof kVideoButtons / sizeof kVideoButtons[0]);
+            menuResource_ = 202;
+            tipIds = kVideoTooltips;
+            tipCount = g_buttonCount;
+            menuButtons = kVideoMenuButtons;
+        } else if (kind == kMenuBarDrawing) {
+            g_buttons = nullptr;
+            g_buttonCount = 0;
+            BuildMenuBar(kMenuBarDrawing, 0, nullptr, 0, nullptr, 0);
+            bar_.FitContent(content_);
+            RefreshToolbar();
+            return;  // the drawing tools add their own buttons; the kind stays recorded
+        } else if (kind == kMenuBarMain) {
+            g_buttons = kMainButtons;
+            g_buttonCount = (int)(sizeof kMainButtons / sizeof kMainButtons[0]);
+            menuResource_ = kMainResourceId;
+            tipIds = kMainTooltips;
+            tipCount = g_buttonCount;
+            menuButtons = kMainMenuButtons;
+        }
+        // Placeholders for the bar's menu buttons, then one text per button.
+        int tips = 0;
+        for (int i = 0; i < menuButtons && tips < 16; ++i) tooltips_[tips++] = u"";
+        for (int i = 0; i < tipCount && tips < 16; ++i, ++tips) {
+            LoadStringW(instance_, tipIds[i], tooltipTexts_[tips], 32);
+            tooltips_[tips] = tooltipTexts_[tips];
+        }
+        BuildMenuBar(menuResource_, kind, g_buttons, g_buttonCount, tooltips_, tips);
+        if (kind == kMenuBarMain && bar_.MenuBar()) {
+            HMENU file = SHGetSubMenu(bar_.MenuBar(), IDM_MENU_FILE);
+            if (file) {
+                recentFiles_.Attach(file, kRecentFilesPosition, kRecentPathsKey,
+                                    IDM_RECENT_FILE_FIRST);
+            }
+        }
+        menuBarKind_ = kind;
+        bar_.FitContent(content_);
+    }
+    RefreshToolbar();
+}
+
+void MainFrame::RefreshToolbar() {
+    HWND bar = bar_.MenuBar();
+    if (!bar || !g_buttons) return;
+    bool video = false;
+    for (int i = 0; i < g_buttonCount; ++i) {
+        const TBBUTTON& b = g_buttons[i];
+        if (b.fsStyle & TBSTYLE_SEP) continue;
+        if (b.idCommand == IDM_VIDEO_START || b.idCommand == IDM_VIDEO_STOP) video = true;
+        const int enabled = IsCommandEnabled((UINT)b.idCommand);
+        if (enabled != -1) SendMessageW(bar, TB_ENABLEBUTTON, (WPARAM)b.idCommand, MAKELONG(enabled, 0));
+    }
+    if (!video) return;
+    if (DisabledButtonImages()) {
+        SendMessageW(bar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(DisabledButtonImages()));
+    }
+    // Nothing plays in this build: Start shows its play picture, Last its
+    // plain one unless enabled, and Stop is checked.
+    const int start = 0;
+    if (SendMessageW(bar, TB_GETBITMAP, IDM_VIDEO_START, 0) != start) {
+        SendMessageW(bar, TB_CHANGEBITMAP, IDM_VIDEO_START, start);
+    }
+    const int last = IsCommandEnabled(IDM_VIDEO_LAST) == 1 ? 11 : 5;
+    if (SendMessageW(bar, TB_GETBITMAP, IDM_VIDEO_LAST, 0) != last) {
+        SendMessageW(bar, TB_CHANGEBITMAP, IDM_VIDEO_LAST, last);
+    }
+    SendMessageW(bar, TB_CHECKBUTTON, IDM_VIDEO_START, MAKELONG(FALSE, 0));
+    SendMessageW(bar, TB_CHECKBUTTON, IDM_VIDEO_STOP, MAKELONG(TRUE, 0));
+}
+
+int MainFrame::IsCommandEnabled(UINT id) {
+    // Nothing plays and no slide show runs in this build; an image is shown
+    // only by the picture view.
+    const bool playing = false;
+    const bool slideShow = false;
+    const bool busy = slideShow || fullScreen_;
+    const bool imageShown = false;
+    const bool externalPlayer = false;
+    const int count = album_.Count();
+    const int current = album_.current;
+    if (NotYetAvailable(id)) return 0;
+    switch (id) {
+    case IDM_OPEN: case IDM_OPEN_FROM_BAR: case IDM_ADD_IMAGES:
+        return g_chooser && !busy && !playing;
+    case IDM_SYSTEM_INFO: case IDM_OPTIONS: case IDM_OPEN_URL: case IDM_QUERY_RETRIEVE:
+        return !busy && !playing;
+    case IDM_PREVIOUS_IMAGE: case IDM_FIRST_IMAGE:
+        return count > 1 && current > 0;
+    case IDM_NEXT_IMAGE: case IDM_LAST_IMAGE:
+        return count > 0 && current < count - 1;
+    case IDM_FULL_SCREEN:
+        return imageShown && !(externalPlayer && playing);
+    case IDM_SLIDE_SHOW:
+        return count > 1 && !playing;
+    case IDM_SAVE_SCREENSHOT:
+        return !busy && !playing;
+    case IDM_RECORD_SOUND: case IDM_PROPERTIES:
+        return album_.Current() != nullptr && album_.Current()->loadState == kDecoded && !busy;
+    case IDM_TOGGLE_THUMBNAILS:
+        return !(externalPlayer && playing);
+    case IDM_TOGGLE_SLIDER:
+        return 0;  // the frame slider comes with the video player
+    default:
+        break;
+    }
+    if (InRange(id, IDM_ZOOM_TO_FIT, IDM_ROTATE_MINUS_90) || id == IDM_ROTATE_TO_FIT ||
+        InRange(id, IDM_OUTPUT_MARGI, IDM_OUTPUT_POCKETPC) ||
+        InRange(id, IDM_ZOOM_RECT_FIRST, IDM_ZOOM_RECT_LAST)) {
+        return imageShown && !externalPlayer;
+    }
+    if (id == IDM_DELETE_IMAGE || id == IDM_SAVE_ALBUM || InRange(id, IDM_SORT_BY_NAME, IDM_ALL_AUTO_LANDSCAPE) ||
+        id == IDM_SAVE_SNAPSHOT || id == IDM_SAVE_VIEW) {
+        return count > 0 && !slideShow && !playing;
+    }
+    return -1;
+}
+
+void MainFrame::SetItemText(HMENU menu, UINT id, UINT stringId) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(menu, i) != id) continue;
+        WCHAR text[64];
+        LoadStringW(instance_, stringId, text, 64);
+        const UINT state = GetMenuState(menu, (UINT)i, MF_BYPOSITION);
+        ModifyMenuW(menu, (UINT)i, MF_BYPOSITION | MF_STRING | (state & (MF_GRAYED | MF_CHECKED)), id, text);
+        return;
+    }
+}
+
+void MainFrame::EnableItems(HMENU menu, int depth) {
+    if (depth > 8) return;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count && i < 256; ++i) {
+        HMENU sub = GetSubMenu(menu, i);
+        if (sub) {
+            EnableItems(sub, depth + 1);
+            continue;
+        }
+        const UINT id = GetMenuItemID(menu, i);
+        if (id == 0 || id == (UINT)-1) continue;
+        const int enabled = IsCommandEnabled(id);
+        if (enabled != -1) EnableMenuItem(menu, (UINT)i, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+}
+
+void MainFrame::OnInitMenuPopup(HMENU menu) {
+    const bool slideShow = false;
+    const bool playing = false;
+    SetItemText(menu, IDM_SLIDE_SHOW, slideShow ? 21323 : 21324);
+    SetItemText(menu, IDM_PLAY_VIDEO, playing ? 10004 : 10003);
+    const bool barShown = thumbnails_.Handle() && IsWindowVisible(thumbnails_.Handle());
+    SetItemText(menu, IDM_TOGGLE_THUMBNAILS, barShown ? 21344 : 21343);
+    CheckMenuItem(menu, IDM_FULL_SCREEN, MF_BYCOMMAND | (fullScreen_ ? MF_CHECKED : MF_UNCHECKED));
+    EnableItems(menu, 0);
+}
+
+void MainFrame::UpdateTitle() {
+    const ImageEntry* entry = album_.Current();
+    if (!entry) {
+        SetWindowTextW(hwnd_, kProductTitle);
+        return;
+    }
+    LPCWSTR source = entry->sourceUrl.empty() ? entry->path.c_str() : entry->sourceUrl.c_str();
+    LPCWSTR name = FileNameOf(source);
+    WCHAR title[MAX_PATH * 2];
+    LPCWSTR albumFile = album_.albumFile;
+    if (*albumFile) {
+        WCHAR base[MAX_PATH];
+        lstrcpynW(base, FileNameOf(albumFile), MAX_PATH);
+        WCHAR* dot = nullptr;
+        for (WCHAR* p = base; *p; ++p) {
+            if (*p == u'.') dot = p;
+        }
+        if (dot) *dot = 0;
+        wsprintfW(title, u"%s[%s]", base, name);
+    } else {
+        lstrcpynW(title, name, MAX_PATH);
+    }
+    SetWindowTextW(hwnd_, title);
+}
+
+// ---- Layouts -----------------------------------------------------------------------------------
+
+void MainFrame::ShowThumbnails(bool show) {
+    if (thumbnails_.Handle()) ShowWindow(thumbnails_.Handle(), show ? SW_SHOW : SW_HIDE);
+}
+
+void MainFrame::SetFullScreen(bool on) {
+    if (on && fullScreen_) return;
+    panes_.SuspendLayout(true);
+    ShowWindow(panes_.Handle(), SW_HIDE);
+    ShowThumbnails(false);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (on) {
+        SHFullScreen(hwnd_, SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON);
+        if (bar_.MenuBar()) ShowWindow(bar_.MenuBar(), SW_HIDE);
+        MoveWindow(hwnd_, 0, 0, width, height, TRUE);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        MoveWindow(panes_.Handle(), 0, 0, client.right, client.bottom, TRUE);
+    } else {
+        SHFullScreen(hwnd_, SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON | SHFS_SHOWSTARTICON);
+        if (bar_.MenuBar()) ShowWindow(bar_.MenuBar(), SW_SHOW);
+        MoveWindow(hwnd_, 0, 26, width, height, TRUE);
+        bar_.FitContent(content_);
+        if (!options_.prevHideBar) ShowThumbnails(true);
+    }
+    ShowWindow(panes_.Handle(), SW_SHOW);
+    fullScreen_ = on;
+    panes_.SuspendLayout(false);
+    panes_.Reset();
+}
+
+void MainFrame::ShowSplash() {
+    if (!splashBitmap_) splashBitmap_ = LoadBitmapW(instance_, MAKEINTRESOURCEW(kSplashBitmap));
+    panes_.SetSplash(splashBitmap_);
+    SetFullScreen(true);
+    SetTimer(hwnd_, kSplashTimer, kSplashMs, nullptr);
+}
+
+void MainFrame::ShowMainLayout() {
+    if (thumbnailsFillScreen_) {
+        SetFullScreen(false);
+        ShowWindow(view_.Handle(), SW_SHOW);
+        panes_.Layout();
+        thumbnailsFillScreen_ = false;
+        if (thumbnails_.Handle()) {
+            InvalidateRect(thumbnails_.Handle(), nullptr, TRUE);
+            UpdateWindow(thumbnails_.Handle());
+        }
+        RefreshToolbar();
+        return;
+    }
+    if (splashPending_) {
+        SetFullScreen(false);
+        splashPending_ = false;
+    }
+    panes_.SetSplash(nullptr);
+    panes_.SetPanes(thumbnails_.Handle(), kThumbnailPaneId, view_.Handle(), kViewPaneId,
+                    PaneContainer::kStacked);
+    ShowWindow(view_.Handle(), SW_SHOW);
+    ShowThumbnails(!options_.prevHideBar);
+    panes_.Reset();
+    SendMessageW(hwnd_, MSG_OPEN_STORED_FILE, 0, 0);
+    SetFocus(hwnd_);
+    RefreshToolbar();
+}
+
+// ---- Files and navigation ----------------------------------------------------------------------
+
+void MainFrame::OpenStoredFile() {
+    PumpMessages();
+    LoadFileName(options_.currentFile, MAX_PATH);
+    OpenFile(options_.currentFile, false);
+}
+
+int MainFrame::OpenFile(LPCWSTR path, bool add) {
+    StopSlideShow();
+    if (lstrcmpW(path, kTempLinkFile) != 0) DeleteFileW(kTempLinkFile);
+    WCHAR copy[MAX_PATH];
+    lstrcpynW(copy, path, MAX_PATH);
+    const int result = album_.Load(copy, add, true);
+    if (result < 0) {
+        const int code = -result;
+        WCHAR caption[32];
+        lstrcpynW(caption, LoadResString(kErrorCaptionId, instance_), 32);
+        if (!caption[0]) lstrcpyW(caption, u"ERROR");
+        MessageBoxW(hwnd_, LoadErrorMessage(static_cast<LoadError>(code)), caption, MB_OK | MB_ICONSTOP);
+    } else {
+        lstrcpynW(options_.currentFile, copy, MAX_PATH);
+    }
+    PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateStay, 0);
+    RefreshToolbar();
+    return result;
+}
+
+void MainFrame::Navigate(WPARAM code) {
+    bool endReached = false;
+    ImageEntry* entry = album_.Step((int)code, &endReached);
+    if (entry) {
+        UpdateTitle();
+    } else {
+        SetWindowTextW(hwnd_, kProductTitle);
+    }
+    RefreshToolbar();
+}
+
+void MainFrame::OpenRecent(UINT command) {
+    WCHAR path[MAX_PATH];
+    if (!recentFiles_.Get(command, path, MAX_PATH)) return;
+    recentFiles_.Add(path);
+    OpenFile(path, false);
+}
+
+void MainFrame::OpenWithDialog(bool add) {
+    if (!dialogFolder_[0]) lstrcpynW(dialogFolder_, options_.currentFile, MAX_PATH);
+    StopSlideShow();
+    WCHAR chosen[MAX_PATH] = {};
+    if (!g_chooser || !g_chooser(hwnd_, instance_, add, dialogFolder_, chosen)) {
+        if (!dialogFolder_[0]) lstrcpyW(dialogFolder_, u"\\");
+        return;
+    }
+    WCHAR path[MAX_PATH];
+    bool pattern = false;
+    if (!ResolveChosenPath(chosen, path, &pattern)) return;
+    if (!pattern && LacksExtension(path) && !OfferDicomExtension(hwnd_, instance_, path)) return;
+    if (OpenFile(path, add) >= 0) recentFiles_.Add(path);
+}
+
+void MainFrame::SetRotationOfAll(bool rotateToFit, int rotation) {
+    for (int i = 0; i < album_.Count(); ++i) {
+        ImageEntry* entry = album_.Entry(i);
+        if (!entry) continue;
+        // An entry still to be initialised at its first decode keeps that.
+        if (entry->block.flags != kDisplayUninitialised) {
+            entry->block.flags = rotateToFit ? (entry->block.flags | kDisplayRotateToFit)
+                                             : (entry->block.flags & ~kDisplayRotateToFit);
+        }
+        entry->block.rotation = rotation;
+    }
+}
+
+// ---- Options, about, help ----------------------------------------------------------------------
+
+void MainFrame::RunOptions() {
+    StopSlideShow();
+    // The sheet saves the settings on OK; what changed is acted on here.
+    const OptionsChanges changes = RunOptionsSheet(hwnd_, &options_, &recent_);
+    if (!changes.accepted) return;
+    if (changes.landscape) {
+        const DWORD mode = options_.landscapeMode;
+        SetRotationOfAll(mode == 2, mode == 1 ? 90 : 0);
+    }
+}
+
+void MainFrame::ShowAbout() {
+    StopSlideShow();
+    AboutBox about(hwnd_);
+    about.DoModal();
+}
+
+// ---- Commands ----------------------------------------------------------------------------------
+
+bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const UINT id = LOWORD(wParam);
+    const int count = album_.Count();
+    const int current = album_.current;
+    if (id == IDM_NEXT_IMAGE || id == IDM_LAST_IMAGE) {
+        if (count == 0 || current >= count - 1) {
+            Refuse();
+            return true;
+        }
+    }
+    if ((id == IDM_PREVIOUS_IMAGE || id == IDM_FIRST_IMAGE) && current <= 0) {
+        Refuse();
+        return true;
+    }
+    if (InRange(id, IDM_RECENT_FILE_FIRST, IDM_RECENT_FILE_LAST)) {
+        OpenRecent(id);
+        return true;
+    }
+    if (InRange(id, IDM_ZOOM_TO_FIT, IDM_ZOOM_400)) {
+        // Zooming needs a shown image, which only the picture view has.
+        if (IsCommandEnabled(id) != 1) Refuse();
+        return true;
+    }
+    if (NotYetAvailable(id)) {
+        Refuse();
+        return true;
+    }
+    switch (id) {
+    case IDM_PREVIOUS_IMAGE: PostMessageW(hwnd_, MSG_NAVIGATE, kNavigatePrevious, 0); return true;
+    case IDM_NEXT_IMAGE: PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateNext, 0); return true;
+    case IDM_FIRST_IMAGE: PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateFirst, 0); return true;
+    case IDM_LAST_IMAGE: PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateLast, 0); return true;
+    case IDM_FULL_SCREEN: SetFullScreen(!fullScreen_); return true;
+    case IDM_ROTATE_PLUS_90: PostMessageW(hwnd_, MSG_ROTATE, 90, 0); return true;
+    case IDM_ROTATE_180: PostMessageW(hwnd_, MSG_ROTATE, 180, 0); return true;
+    case IDM_ROTATE_MINUS_90: PostMessageW(hwnd_, MSG_ROTATE, 270, 0); return true;
+    case IDM_ROTATE_TO_FIT: PostMessageW(hwnd_, MSG_ROTATE, (WPARAM)-1, 0); return true;
+    case IDM_OPTIONS: RunOptions(); return true;
+    case IDM_OPEN: case IDM_OPEN_FROM_BAR: OpenWithDialog(false); return true;
+    case IDM_ADD_IMAGES: OpenWithDialog(true); return true;
+    case IDM_HELP:
+        StopSlideShow();
+        ShowHelp(kHelpFile);
+        return true;
+    case IDM_TOGGLE_THUMBNAILS:
+        options_.prevHideBar = !options_.prevHideBar;
+        ShowThumbnails(!options_.prevHideBar);
+        panes_.Layout();
+        return true;
+    case IDM_ALL_PORTRAIT: SetRotationOfAll(false, 0); return true;
+    case IDM_ALL_LANDSCAPE: SetRotationOfAll(false, 90); return true;
+    case IDM_ALL_AUTO_LANDSCAPE: SetRotationOfAll(true, 0); return true;
+    case IDM_ABOUT: ShowAbout(); return true;
+    case IDM_EXIT: DestroyWindow(hwnd_); return true;
+    default: break;
+    }
+    return FrameWindow::OnCommand(wParam, lParam);
+}
+
+// ---- Shutdown ----------------------------------------------------------------------------------
+
+void MainFrame::OnDestroy() {
+    StopSlideShow();
+    album_.Clear();
+    SaveSettings(options_, recent_);
+    StoreFileName(options_.currentFile);
+    DeleteFileW(kTempLinkFile);
+}
+
+// ---- Messages ----------------------------------------------------------------------------------
+
+LRESULT MainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    case WM_KILLFOCUS:
+        if (thumbnailsFillScreen_) ShowMainLayout();
+        break;
+    case WM_KEYDOWN: {
+        UINT command = 0;
+        if (wParam == VK_RETURN) command = IDM_FULL_SCREEN;
+        if (wParam == VK_LEFT || wParam == VK_UP) command = IDM_PREVIOUS_IMAGE;
+        if (wParam == VK_RIGHT || wParam == VK_DOWN) command = IDM_NEXT_IMAGE;
+        if (command) {
+            SendMessageW(hwnd_, WM_COMMAND, command, 0);
+            return 0;
+        }
+        break;
+    }
+    case WM_TIMER:
+        if (wParam != 0) KillTimer(hwnd_, wParam);
+        if (wParam == kExitTimer) PostMessageW(hwnd_, WM_COMMAND, IDM_EXIT, 0);
+        if (wParam == kSplashTimer && splashPending_) ShowMainLayout();
+        return 0;
+    case WM_HSCROLL:
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+    case WM_LBUTTONDBLCLK:
+        SendMessageW(hwnd_, WM_COMMAND, IDM_FULL_SCREEN, 0);
+        return 0;
+    case WM_HOTKEY:
+        if (wParam == (WPARAM)kScreenCaptureHotKey) UnregisterHotKey(hwnd_, kScreenCaptureHotKey);
+        return 0;
+    case MSG_SHOW_MAIN_LAYOUT: ShowMainLayout(); return 0;
+    case MSG_SHOW_SPLASH: ShowSplash(); return 0;
+    case MSG_SWITCH_MENU_BAR: SwitchMenuBar((int)wParam); return 0;
+    case MSG_ROTATE: return 0;
+    case MSG_NAVIGATE: Navigate(wParam); return 0;
+    case MSG_OPEN_STORED_FILE: OpenStoredFile(); return 0;
+    case MSG_UPDATE_TOOLBAR: RefreshToolbar(); return 0;
+    default: break;
+    }
+    return FrameWindow::WindowProc(message, wParam, lParam);
+}
