@@ -549,6 +549,17 @@ void MainFrame::OpenWithDialog(bool add) {
     if (OpenFile(path, add) >= 0) recentFiles_.Add(path);
 }
 
+int MainFrame::FreeOtherImages() {
+    int freed = 0;
+    for (int i = 0; i < album_.Count(); ++i) {
+        ImageEntry* entry = album_.Entry(i);
+        if (i == album_.current || !entry->image) continue;
+        entry->ReleaseImage();
+        ++freed;
+    }
+    return freed;
+}
+
 void MainFrame::SetRotationOfAll(bool rotateToFit, int rotation) {
     for (int i = 0; i < album_.Count(); ++i) {
         ImageEntry* entry = album_.Entry(i);
@@ -569,6 +580,11 @@ void MainFrame::RunOptions() {
     // The sheet saves the settings on OK; what changed is acted on here.
     const OptionsChanges changes = RunOptionsSheet(hwnd_, &options_, &recent_);
     if (!changes.accepted) return;
+    if (changes.reloadImages) {
+        // Decoded with the old conversion: every image is decoded again.
+        for (int i = 0; i < album_.Count(); ++i) album_.Entry(i)->ReleaseImage();
+        PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateStay, 0);
+    }
     if (changes.landscape) {
         const DWORD mode = options_.landscapeMode;
         SetRotationOfAll(mode == 2, mode == 1 ? 90 : 0);
@@ -688,6 +704,10 @@ LRESULT MainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HOTKEY:
         if (wParam == (WPARAM)kScreenCaptureHotKey) UnregisterHotKey(hwnd_, kScreenCaptureHotKey);
         return 0;
+    case MSG_LOW_MEMORY:
+        // Nothing to free here: the platform's own low-memory handling.
+        if (FreeOtherImages() > 0) return 0;
+        break;
     case MSG_SHOW_MAIN_LAYOUT: ShowMainLayout(); return 0;
     case MSG_SHOW_SPLASH: ShowSplash(); return 0;
     case MSG_SWITCH_MENU_BAR: SwitchMenuBar((int)wParam); return 0;

@@ -123,6 +123,9 @@ private:
     void OpenRecent(UINT command);
     void OpenWithDialog(bool add);
     void SetRotationOfAll(bool rotateToFit, int rotation);
+    // Releases the decoded images of every entry but the current one; how
+    // many there were.
+    int FreeOtherImages();
     void OnScreenCaptureKey();
     void SetItemText(HMENU menu, UINT id, UINT stringId);
     void EnableItems(HMENU menu, int depth);
