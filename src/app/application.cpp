@@ -1,14 +1,13 @@
 // The application object and its message loop.
 #include "app/application.h"
 
+#include "app/main_frame_messages.h"
 #include "app/window_base.h"
 
 namespace {
 Application* g_application = nullptr;
 HIMAGELIST g_disabledButtons = nullptr;
 constexpr UINT kSystemTimer = 0x118;
-// Sent by the idle handler; the main frame refreshes its toolbar on it.
-constexpr UINT kUpdateToolbarMessage = 32966;
 }  // namespace
 
 Application* TheApplication() { return g_application; }
@@ -28,7 +27,7 @@ void Application::OnIdle() {
     // The frame object sits in the main window's user data; the refresh is
     // its own message, so that the loop needs no knowledge of the frame.
     if (mainWindow_ && WindowBase::FromHandle(mainWindow_)) {
-        SendMessageW(mainWindow_, kUpdateToolbarMessage, 0, 0);
+        SendMessageW(mainWindow_, MSG_UPDATE_TOOLBAR, 0, 0);
     }
 }
 

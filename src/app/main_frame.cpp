@@ -478,8 +478,7 @@ void MainFrame::ShowMainLayout() {
         splashPending_ = false;
     }
     panes_.SetSplash(nullptr);
-    panes_.SetPanes(thumbnails_.Handle(), kThumbnailPaneId, view_.Handle(), kViewPaneId,
-                    PaneContainer::kStacked);
+    panes_.SetPanes(thumbnails_.Handle(), view_.Handle(), PaneContainer::kStacked);
     ShowWindow(view_.Handle(), SW_SHOW);
     ShowThumbnails(!options_.prevHideBar);
     panes_.Reset();

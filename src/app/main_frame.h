@@ -33,7 +33,6 @@ constexpr UINT_PTR kSplashTimer = 1911;
 constexpr UINT kSplashMs = 2000;
 constexpr UINT_PTR kExitTimer = 567;
 constexpr int kScreenCaptureHotKey = 30583;
-constexpr UINT kActionKey = 13;
 
 // Control ids of the panes.
 constexpr int kThumbnailPaneId = 15;
@@ -130,7 +129,6 @@ private:
     void SetItemText(HMENU menu, UINT id, UINT stringId);
     void EnableItems(HMENU menu, int depth);
 
-    MenuBarHolder& menuBar_ = bar_;
     int menuResource_ = kMainResourceId;
     RecentFiles recentFiles_;
     PaneContainer panes_;

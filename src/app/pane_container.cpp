@@ -4,12 +4,9 @@
 
 #include "app/main_frame_messages.h"
 
-void PaneContainer::SetPanes(HWND first, int firstId, HWND second, int secondId,
-                             Orientation orientation) {
+void PaneContainer::SetPanes(HWND first, HWND second, Orientation orientation) {
     first_ = first;
     second_ = second;
-    firstId_ = firstId;
-    secondId_ = secondId;
     orientation_ = orientation;
     Reset();
 }
@@ -25,13 +22,13 @@ void PaneContainer::SetSplash(HBITMAP bitmap) {
 
 void PaneContainer::PlaceSplitter() {
     if (!hwnd_) return;
-    GetClientRect(hwnd_, &client_);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    // The splitter reaches 4 pixels past the client area at both ends.
     if (orientation_ == kSideBySide) {
-        split_ = kSplitX;
-        splitter_ = {split_ - kSplitterHalf, client_.top - 4, split_ + kSplitterHalf, client_.bottom + 4};
+        splitter_ = {kSplitX - kSplitterHalf, client.top - 4, kSplitX + kSplitterHalf, client.bottom + 4};
     } else {
-        split_ = kSplitY;
-        splitter_ = {client_.left - 4, split_ - kSplitterHalf, client_.right + 4, split_ + kSplitterHalf};
+        splitter_ = {client.left - 4, kSplitY - kSplitterHalf, client.right + 4, kSplitY + kSplitterHalf};
     }
 }
 
@@ -45,8 +42,6 @@ void PaneContainer::Layout() {
     if (!hwnd_ || suspended_ || splash_) return;
     RECT area;
     GetClientRect(hwnd_, &area);
-    area.bottom -= bottomReserve_;
-    if (area.bottom < area.top) area.bottom = area.top;
     const bool firstShown = first_ && IsWindowVisible(first_);
     const bool secondShown = second_ && IsWindowVisible(second_);
     if (firstShown && secondShown) {

@@ -15,8 +15,8 @@ public:
     static constexpr int kSplitY = 75;
     static constexpr int kSplitterHalf = 3;
 
-    // The two panes with their control ids; either may be null.
-    void SetPanes(HWND first, int firstId, HWND second, int secondId, Orientation orientation);
+    // The two panes, in order; either may be null.
+    void SetPanes(HWND first, HWND second, Orientation orientation);
     // Shows `bitmap` (owned by the caller) over the whole screen, hiding
     // the panes; null removes it.
     void SetSplash(HBITMAP bitmap);
@@ -25,11 +25,6 @@ public:
     // Puts the splitter back at its split point and lays the panes out.
     void Reset();
     void Layout();
-    // Height kept free at the bottom for the frame slider (0: none).
-    void SetBottomReserve(int height) { bottomReserve_ = height; }
-
-    HWND FocusPane() const { return focus_; }
-    RECT SplitterRect() const { return splitter_; }
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -39,14 +34,9 @@ private:
 
     HWND first_ = nullptr;
     HWND second_ = nullptr;
-    int firstId_ = 0;
-    int secondId_ = 0;
     HWND focus_ = nullptr;
     Orientation orientation_ = kStacked;
     HBITMAP splash_ = nullptr;
     bool suspended_ = false;
-    int split_ = kSplitY;
     RECT splitter_ = {0, 0, 0, 0};
-    RECT client_ = {0, 0, 0, 0};
-    int bottomReserve_ = 0;
 };

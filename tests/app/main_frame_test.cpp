@@ -70,8 +70,6 @@ TEST_F(MainFrameTest, TheFirstStartShowsTheSplashUntilATapThenTheMainLayout) {
     EXPECT_NE(frame->Panes().Splash(), nullptr);
     EXPECT_FALSE(IsWindowVisible(frame->ViewPane()));
     // A tap on the splash ends it at once.
-    RECT panes;
-    GetWindowRect(frame->Panes().Handle(), &panes);
     SendMessageW(frame->Panes().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     Pump();
     EXPECT_FALSE(frame->SplashPending());

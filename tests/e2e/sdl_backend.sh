@@ -7,32 +7,8 @@ set -u
 DEMO=$1
 WORK=$2
 
-if [ "${3:-}" != "--inside" ]; then
-    if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
-        echo "xvfb-run or xdotool is not installed: skipped"
-        exit 77
-    fi
-    rm -rf "$WORK"
-    mkdir -p "$WORK/root"
-    exec xvfb-run -a -s "-screen 0 640x720x24" sh "$0" "$DEMO" "$WORK" --inside
-fi
-
-fail() {
-    echo "FAIL: $*"
-    kill "$PID" 2>/dev/null
-    exit 1
-}
-
-# Waits up to 20 s for a file to appear.
-wait_for() {
-    i=0
-    while [ ! -s "$1" ]; do
-        i=$((i + 1))
-        [ $i -gt 200 ] && return 1
-        sleep 0.1
-    done
-    return 0
-}
+. "$(dirname "$0")/e2e_lib.sh"
+run_inside_xvfb "$0" "$DEMO" "$WORK" "${3:-}"
 
 # In sanitizer builds: the X and D-Bus libraries under SDL keep allocations
 # until exit on purpose, which the leak checker would report as ours.

@@ -7,24 +7,8 @@ set -u
 VIEWER=$1
 WORK=$2
 
-if [ "${3:-}" != "--inside" ]; then
-    if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
-        echo "xvfb-run or xdotool is not installed: skipped"
-        exit 77
-    fi
-    rm -rf "$WORK"
-    mkdir -p "$WORK/root"
-    exec xvfb-run -a -s "-screen 0 640x720x24" sh "$0" "$VIEWER" "$WORK" --inside
-fi
-
-fail() {
-    echo "FAIL: $*"
-    kill "$PID" 2>/dev/null
-    exit 1
-}
-differ() {
-    compare -metric AE -extract "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1
-}
+. "$(dirname "$0")/e2e_lib.sh"
+run_inside_xvfb "$0" "$VIEWER" "$WORK" "${3:-}"
 
 # No splash: a file on the command line opens the main layout at once. The
 # script keeps the viewer running and takes the pictures.

@@ -11,23 +11,10 @@ WORK=$2
 rm -rf "$WORK"
 mkdir -p "$WORK/root"
 export KESTRAVA_DISPLAY=headless
-# In sanitizer builds the second instance's quick exit is still checked.
+# Sanitizer builds: leaks at exit are not what this script checks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
-fail() {
-    echo "FAIL: $*"
-    [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null
-    exit 1
-}
-
-# Colour of pixel X Y of a screenshot, as RRGGBB.
-pixel() {
-    convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6
-}
-# Differing pixels of two screenshots inside WxH+X+Y.
-differ() {
-    compare -metric AE -extract "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 # ---- 1. First start ----
 cat > "$WORK/first.txt" <<SCRIPT
@@ -61,12 +48,7 @@ SCRIPT
 "$VIEWER" --root "$WORK/root" --script "$WORK/running.txt" &
 PID=$!
 # The second instance starts once the first has shown its own title.
-i=0
-while [ ! -s "$WORK/before.png" ]; do
-    i=$((i + 1))
-    [ $i -gt 200 ] && fail "the first instance took no first screenshot"
-    sleep 0.1
-done
+wait_for "$WORK/before.png" || fail "the first instance took no first screenshot"
 START=$(date +%s)
 timeout 20 "$VIEWER" --root "$WORK/root" "$WORK/root/Temp/handed.bmp"
 CODE=$?
