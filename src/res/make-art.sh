@@ -154,3 +154,9 @@ icon() {
 icon 32
 icon 16
 convert "$work/icon-16.png" "$work/icon-32.png" -type TrueColor art/kestrava.ico
+
+# ---- picture view ----
+# (end of picture view)
+
+# ---- thumbnails ----
+# (end of thumbnails)

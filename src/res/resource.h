@@ -237,3 +237,9 @@
 #define IDS_OPT_PORTRAIT 21340
 #define IDS_OPT_AUTO_LANDSCAPE 21341
 // (end of options)
+
+// ---- picture view ----
+// (end of picture view)
+
+// ---- thumbnails ----
+// (end of thumbnails)

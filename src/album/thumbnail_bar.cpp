@@ -1,0 +1,2 @@
+// placeholder until the implementation lands
+#include "album/thumbnail_bar.h"

@@ -1,0 +1,108 @@
+// ThumbnailBar: the strip of 54-pixel cells beside the picture view, one per
+// album entry with its 50x50 icon, the current one highlighted, scrolled by
+// its own scroll bar. A tap selects, a tap-and-hold opens the entry menu
+// (delete, sort, move, reorder, properties). The bar owns the loader: one
+// background thread that decodes entries through the image library, makes
+// their icons, caches decoded images (freeing the largest first when memory
+// is short) and hands the current entry's image to the picture view. The
+// loader's lock is the album lock: every access to the album from the loader
+// and every structural change on the main thread takes it.
+#pragma once
+
+#include <windows.h>
+
+#include "album/image_album.h"
+#include "app/viewer_host.h"
+#include "app/window_base.h"
+#include "app/worker_thread.h"
+
+// Redraw the cell of lParam (posted by the loader).
+constexpr UINT MSG_REDRAW_CELL = 32863;
+
+constexpr int kThumbnailCell = 54;
+constexpr int kThumbnailCellWithName = 64;
+constexpr int kThumbnailSpacing = 2;
+constexpr int kThumbnailIcon = 50;
+constexpr int kThumbnailScrollBarId = 999;
+constexpr int kThumbnailScrollBarSize = 10;
+
+// The loader's memory estimate of an entry: 1 MB without a decoded image,
+// else its DIB size plus the header.
+DWORD EntryMemoryEstimate(const ImageEntry& entry);
+
+class ThumbnailBar : public WindowBase {
+public:
+    ThumbnailBar();
+    ~ThumbnailBar() override;
+
+    // Creates the hidden child (the frame's window class) inside `parent`.
+    bool Create(LPCWSTR className, HWND parent, int id, HINSTANCE instance);
+    // Stores host and album, recomputes the grid, repaints at once and
+    // starts the loader.
+    void Attach(ViewerHost* host, ImageAlbum* album);
+    // Vertical scroller (cells row by row, scrolling up and down) and file
+    // names under the icons.
+    void SetMode(bool verticalScroller, bool showNames);
+    void Select(int index);
+    void ScrollTo(int index);
+    bool RedrawCell(int index);
+    // Entry menu commands on `index`; false when not handled.
+    bool DoCommand(UINT command, int index);
+    bool StartLoader();
+    void StopLoader();
+    // Decodes the entry (on the loader thread or, when background loading is
+    // off, at once on the main thread). False when it ran out of memory and
+    // gave up.
+    bool LoadEntry(int index);
+    // Drops decoded images of other entries, largest first, until `bytes`
+    // are freed (every one for 0). True when anything was freed.
+    bool FreeMemory(DWORD bytes, int keepIndex, bool includeCurrent);
+    // The grid from the album and the client size; `force` lays out even
+    // when the numbers did not change.
+    void RecomputeGrid(bool force);
+
+    // The entry the picture view waits for (-1 none).
+    void SetWanted(int index) { wanted_ = index; }
+    int Wanted() const { return wanted_; }
+    bool LoaderRunning() const { return loader_.State() == WorkerThread::kRunning; }
+    // The album lock (nested use on one thread is harmless).
+    void LockAlbum() { loader_.Lock(); }
+    void UnlockAlbum() { loader_.Unlock(); }
+
+    // Grid state, for the frame and tests.
+    int Rows() const { return rows_; }
+    int Columns() const { return columns_; }
+    int VisibleRows() const { return visibleRows_; }
+    int VisibleColumns() const { return visibleColumns_; }
+    bool Horizontal() const { return horizontal_; }
+    HWND ScrollBar() const { return scrollBar_; }
+    // The cell index under a client point, or -1.
+    int CellAt(POINT point) const;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    ImageAlbum* album_ = nullptr;
+    ViewerHost* host_ = nullptr;
+    WorkerThread loader_;
+    HBITMAP failedIcon_ = nullptr;
+    HBITMAP pendingIcon_ = nullptr;
+    HBITMAP externalVideoIcon_ = nullptr;
+    HBITMAP engineVideoIcon_ = nullptr;
+    HBITMAP fillButton_ = nullptr;
+    RECT fillButtonRect_ = {};
+    int mode_ = 4;
+    HFONT font_ = nullptr;
+    HWND scrollBar_ = nullptr;
+    RECT clientRect_ = {};
+    int cellWidth_ = kThumbnailCell;
+    int cellHeight_ = kThumbnailCell;
+    BYTE spacing_ = kThumbnailSpacing;
+    bool horizontal_ = true;
+    bool showNames_ = false;
+    int rows_ = -1;
+    int columns_ = -1;
+    volatile LONG wanted_ = -1;
+    int visibleColumns_ = 0;
+    int visibleRows_ = 0;
+};

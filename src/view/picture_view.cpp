@@ -1,0 +1,2 @@
+// placeholder until the implementation lands
+#include "view/picture_view.h"
