@@ -46,14 +46,19 @@ void WorkerThread::Close() {
     state_ = kNone;
 }
 
+// The held flag answers "does this thread hold it": a nested lock on the
+// holding thread does nothing, while another thread waits for the section.
+// (A flag shared by both threads would let the second one walk in.)
 void WorkerThread::Lock() {
-    if (lockHeld_) return;
+    if (lockHeld_ && lockOwner_ == GetCurrentThreadId()) return;
     EnterCriticalSection(&lock_);
+    lockOwner_ = GetCurrentThreadId();
     lockHeld_ = 1;
 }
 
 void WorkerThread::Unlock() {
-    if (!lockHeld_) return;
+    if (!lockHeld_ || lockOwner_ != GetCurrentThreadId()) return;
     lockHeld_ = 0;
+    lockOwner_ = 0;
     LeaveCriticalSection(&lock_);
 }

@@ -22,7 +22,8 @@ public:
                int priority = THREAD_PRIORITY_NORMAL);
     void Stop();
     void Close();
-    // Nested locks while the flag is set do nothing.
+    // A nested lock on the thread that holds it does nothing; other threads
+    // wait. Unlock on a thread that does not hold it does nothing.
     void Lock();
     void Unlock();
 
@@ -40,5 +41,6 @@ private:
     DWORD threadId_ = 0;
     volatile LONG state_ = kNone;
     volatile LONG lockHeld_ = 0;
+    volatile DWORD lockOwner_ = 0;  // the thread holding the lock while lockHeld_
     LPVOID parameter_ = nullptr;
 };

@@ -162,4 +162,33 @@ TEST(WorkerThreadTest, StopEndsTheThreadAndAStartStopsTheOldOne) {
     EXPECT_EQ(worker.Handle(), nullptr);
 }
 
+// The lock guards the album between the main thread and the loader: while
+// one thread holds it (nested or not), the other must wait.
+TEST(WorkerThreadTest, TheLockExcludesTheOtherThreadEvenWhenNested) {
+    struct Shared {
+        WorkerThread worker;
+        std::atomic<bool> entered{false};
+    } shared;
+    shared.worker.Lock();
+    shared.worker.Lock();  // nested on the holding thread: nothing
+    HANDLE other = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            auto* s = static_cast<Shared*>(p);
+            s->worker.Unlock();  // not held by this thread: nothing
+            s->worker.Lock();
+            s->entered = true;
+            s->worker.Unlock();
+            return 0;
+        },
+        &shared, 0, nullptr);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(WaitForSingleObject(other, 200), (DWORD)WAIT_TIMEOUT);
+    EXPECT_FALSE(shared.entered);
+    shared.worker.Unlock();
+    EXPECT_EQ(WaitForSingleObject(other, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(shared.entered);
+    CloseHandle(other);
+}
+
 }  // namespace
