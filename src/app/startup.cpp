@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/main_frame.h"
+#include "app/sample_album.h"
 #include "app/settings.h"
 #include "app/window_base.h"
 #include "dicom/dicom_handler.h"
@@ -50,6 +51,10 @@ int RunViewer(HINSTANCE instance, LPCWSTR commandLine) {
 
     BuildDisabledButtonImages(instance);
     InstallHelpPage(instance);
+    // The first start copies the sample album and, unless a file was named,
+    // opens it.
+    WCHAR sampleAlbum[MAX_PATH];
+    if (InstallSampleAlbum(sampleAlbum, MAX_PATH) && !*commandLine) StoreFileName(sampleAlbum);
     // The decoders and the adjustment every image goes through.
     InstallDisplayAdjustment();
     InstallDicomHandler();
