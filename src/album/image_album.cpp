@@ -330,6 +330,22 @@ void ImageAlbum::Move(int operation, int index) {
     if (wasCurrent != nullptr) current = IndexOf(wasCurrent);
 }
 
+bool ImageAlbum::Reorder(ImageEntry* const* order, int count) {
+    if (order == nullptr || count != count_) return false;
+    // Every entry exactly once: the count matches, so no entry may be missing
+    // when none repeats and each is found in the album.
+    for (int i = 0; i < count; ++i) {
+        if (IndexOf(order[i]) < 0) return false;
+        for (int j = 0; j < i; ++j) {
+            if (order[j] == order[i]) return false;
+        }
+    }
+    const ImageEntry* wasCurrent = Current();
+    std::memcpy(items_, order, sizeof(ImageEntry*) * size_t(count));
+    if (wasCurrent != nullptr) current = IndexOf(wasCurrent);
+    return true;
+}
+
 ImageEntry* ImageAlbum::Step(int code, bool* endReached) {
     if (endReached != nullptr) *endReached = false;
     if (count_ == 0) return nullptr;

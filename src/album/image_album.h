@@ -56,6 +56,10 @@ public:
     // kSortBy* or kMoveLeft/kMoveRight of the entry at index (beeps at the
     // ends); the current index follows the current entry.
     void Move(int operation, int index);
+    // Puts the entries in the given order (the reorder dialog's result): a
+    // permutation of the album's own entries, else false and no change. The
+    // current index follows the current entry.
+    bool Reorder(ImageEntry* const* order, int count);
     // The new current entry, or null for an empty album; *endReached (may be
     // null) is set when next/previous stopped at an end without wrapping.
     ImageEntry* Step(int code, bool* endReached);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "view/display_adjustment.h"
+
 namespace {
 
 std::u16string& PendingUrl() {
@@ -130,8 +132,12 @@ void ImageEntry::SetIcon(RImage* newIcon) {
 
 void ImageEntry::ReleaseImage() {
     if (image != nullptr) {
+        // The adjustment the image was decoded with goes with it: frame and
+        // page decodes of the same image use it again.
+        DisplayAdjustment* adjustment = image->image.adjustment;
         image->Unload();
         delete image;
+        delete adjustment;
         image = nullptr;
     }
     formatText.clear();

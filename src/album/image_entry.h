@@ -98,7 +98,7 @@ public:
     void ReleaseContents();
 
     EntryBlock block;  // persisted
-    ImageFile* image = nullptr;  // decoded image (owned), or null
+    ImageFile* image = nullptr;  // decoded image (owned with its heap DisplayAdjustment), or null
     std::u16string formatText;
     std::u16string path;         // relative to the album's base folder unless it starts with '\'
     std::u16string soundPath;    // the same

@@ -6,7 +6,9 @@
 // their icons, caches decoded images (freeing the largest first when memory
 // is short) and hands the current entry's image to the picture view. The
 // loader's lock is the album lock: every access to the album from the loader
-// and every structural change on the main thread takes it.
+// and every structural change on the main thread takes it. The loader hands
+// entries to the view under that lock and only posts to windows (it never
+// waits for the main thread), so the view must read its entry under it too.
 #pragma once
 
 #include <windows.h>
@@ -80,8 +82,39 @@ public:
     int CellAt(POINT point) const;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int OnCreate(CREATESTRUCTW* create) override;
+
+    // The hold timer of a tap-and-hold.
+    static constexpr UINT_PTR kHoldTimer = 1;
+    static constexpr UINT kHoldMs = 400;
 
 private:
+    static DWORD WINAPI LoaderMain(LPVOID self);
+    DWORD RunLoader();
+    // Under the lock: the wanted entry, then visible cells without icon,
+    // then the whole grid; -1 when nothing is left.
+    int ChooseNext();
+    // Stores the state and error in the entry (found again by pointer) and
+    // tells the view and the cell; see the comment at the definition.
+    void Report(ImageEntry* entry, int state, LoadError error);
+    bool OnLoaderThread() const;
+    bool StopRequested() const;
+    // The cell's rectangle in client coordinates; false for an index outside
+    // the grid. *visible: whether it shows in the drawing area.
+    bool CellRect(int index, RECT* cell, bool* visible) const;
+    // The client area without the scroll bar's strip.
+    RECT DrawingArea() const;
+    void UpdateScrollBar();
+    void DestroyScrollBar();
+    void OnScroll(int code, int thumb);
+    void OnPaint();
+    void DrawCell(HDC dc, int index, const RECT& cell, bool current);
+    void OnPenDown(POINT point);
+    void OnPenUp(POINT point);
+    void OnHoldTimer();
+    void RunReorderDialog();
+    HBITMAP Picture(HBITMAP* slot, int id);
+
     ImageAlbum* album_ = nullptr;
     ViewerHost* host_ = nullptr;
     WorkerThread loader_;
@@ -105,4 +138,17 @@ private:
     volatile LONG wanted_ = -1;
     int visibleColumns_ = 0;
     int visibleRows_ = 0;
+
+    // The first visible column (horizontal) or row (vertical): the scroll
+    // bar's position, kept here for the loader, which reads it under the lock.
+    int scrollPosition_ = 0;
+    POINT penDown_ = {};
+    int penCell_ = -1;
+    bool holdPending_ = false;
+    // The image record being decoded: the loader's until the entry takes it.
+    ImageFile* decoding_ = nullptr;
+    volatile DWORD loaderThreadId_ = 0;
+    // Set by StopLoader before it aborts: the loader must not start another
+    // decode, which would clear the library's abort flag again.
+    volatile LONG stopping_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/options_sheet.h"
 #include "app/shell_helpers.h"
+#include "image/image_library.h"
 #include "image/load_error.h"
 #include "res/resource.h"
 
@@ -58,16 +59,11 @@ int g_buttonCount = 0;
 // Commands whose work another subsystem does and which this build does not
 // have yet: they stay disabled, so that no enabled command does nothing.
 const UINT kNotYetAvailable[] = {
-    IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_DELETE_IMAGE,
-    IDM_SAVE_ALBUM,    IDM_RECORD_SOUND,      IDM_SORT_BY_NAME,
-    IDM_SORT_BY_TIME,  IDM_SORT_BY_SIZE,      IDM_SORT_MANUALLY,    IDM_MOVE_LEFT,
-    IDM_MOVE_RIGHT,    IDM_SAVE_SNAPSHOT,     IDM_OPEN_URL,         IDM_CONTRAST_BRIGHTNESS,
+    IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_SAVE_ALBUM,       IDM_RECORD_SOUND,
+    IDM_SAVE_SNAPSHOT, IDM_OPEN_URL,          IDM_CONTRAST_BRIGHTNESS,
     IDM_SAVE_SCREENSHOT, IDM_OUTPUT_MARGI,    IDM_OUTPUT_VOYAGER,   IDM_OUTPUT_POCKETPC,
     IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
-    IDM_THUMBNAILS_FILL_SCREEN, IDM_DICOM_INFO, IDM_WINDOW_LEVEL,   IDM_PLAY_VIDEO,
-    IDM_DRAW_NOTES,    IDM_PROPERTIES,        IDM_PREVIOUS_PAGE,
-    IDM_NEXT_PAGE,     IDM_VIDEO_START,       IDM_VIDEO_STOP,       IDM_VIDEO_FIRST,
-    IDM_VIDEO_PREVIOUS, IDM_VIDEO_NEXT,       IDM_VIDEO_LAST,
+    IDM_PROPERTIES,
 };
 
 bool NotYetAvailable(UINT id) {
@@ -208,11 +204,11 @@ int MainFrame::OnCreate(CREATESTRUCTW* create) {
         return -1;
     }
     SetContent(panes_.Handle());
-    if (!thumbnails_.CreateChild(className_, WS_CHILD, nullptr, instance_, panes_.Handle(),
-                                 kThumbnailPaneId) ||
-        !view_.CreateChild(className_, WS_CHILD, nullptr, instance_, panes_.Handle(), kViewPaneId)) {
+    if (!thumbnails_.Create(className_, panes_.Handle(), kThumbnailPaneId, instance_) ||
+        !view_.Create(this, panes_.Handle(), nullptr, WS_CHILD, kViewPaneId, instance_)) {
         return -1;
     }
+    view_.SetBackground(options_.bkgColor);
     SwitchMenuBar(kMenuBarMain);
     ShowWindow(hwnd_, SW_SHOW);
     if (splashPending_) {
@@ -295,8 +291,8 @@ void MainFrame::RefreshToolbar() {
     if (DisabledButtonImages()) {
         SendMessageW(bar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(DisabledButtonImages()));
     }
-    // Nothing plays in this build: Start shows its play picture, Last its
-    // plain one unless enabled, and Stop is checked.
+    // No playback loop exists in this build yet: Start shows its play
+    // picture, Last its plain one unless enabled, and Stop is checked.
     const int start = 0;
     if (SendMessageW(bar, TB_GETBITMAP, IDM_VIDEO_START, 0) != start) {
         SendMessageW(bar, TB_CHANGEBITMAP, IDM_VIDEO_START, start);
@@ -310,12 +306,14 @@ void MainFrame::RefreshToolbar() {
 }
 
 int MainFrame::IsCommandEnabled(UINT id) {
-    // Nothing plays and no slide show runs in this build; an image is shown
-    // only by the picture view.
-    const bool playing = false;
-    const bool slideShow = false;
+    // The view rules on the commands of the shown item.
+    const int viewRule = view_.Handle() ? view_.IsCommandEnabled(id) : -1;
+    if (viewRule != -1) return viewRule;
+    // No slide show and no external media player exist in this build.
+    const bool playing = view_.Playing();
+    const bool slideShow = SlideShowRunning();
     const bool busy = slideShow || fullScreen_;
-    const bool imageShown = false;
+    const bool imageShown = view_.ImageShown();
     const bool externalPlayer = false;
     const int count = album_.Count();
     const int current = album_.current;
@@ -341,6 +339,8 @@ int MainFrame::IsCommandEnabled(UINT id) {
         return !(externalPlayer && playing);
     case IDM_TOGGLE_SLIDER:
         return 0;  // the frame slider comes with the video player
+    case IDM_THUMBNAILS_FILL_SCREEN:
+        return count > 0 && !busy && !playing;
     default:
         break;
     }
@@ -392,6 +392,20 @@ void MainFrame::OnInitMenuPopup(HMENU menu) {
     const bool barShown = thumbnails_.Handle() && IsWindowVisible(thumbnails_.Handle());
     SetItemText(menu, IDM_TOGGLE_THUMBNAILS, barShown ? 21344 : 21343);
     CheckMenuItem(menu, IDM_FULL_SCREEN, MF_BYCOMMAND | (fullScreen_ ? MF_CHECKED : MF_UNCHECKED));
+    const ImageEntry* shown = view_.ImageShown() ? view_.Entry() : nullptr;
+    if (shown) {
+        auto check = [menu](UINT id, bool on) {
+            CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+        };
+        const EntryBlock& block = shown->block;
+        check(IDM_ZOOM_TO_FIT, (block.flags & kDisplayZoomToFit) != 0);
+        const float zooms[] = {0.5f, 0.75f, 1.0f, 2.0f, 3.0f, 4.0f};
+        for (UINT i = 0; i < 6; ++i) check(IDM_ZOOM_50 + i, block.zoom == zooms[i]);
+        check(IDM_ROTATE_TO_FIT, (block.flags & kDisplayRotateToFit) != 0);
+        check(IDM_ROTATE_PLUS_90, block.rotation == 90 || block.rotation == -270);
+        check(IDM_ROTATE_180, block.rotation == 180);
+        check(IDM_ROTATE_MINUS_90, block.rotation == -90 || block.rotation == 270);
+    }
     EnableItems(menu, 0);
 }
 
@@ -424,6 +438,36 @@ void MainFrame::UpdateTitle() {
 
 void MainFrame::ShowThumbnails(bool show) {
     if (thumbnails_.Handle()) ShowWindow(thumbnails_.Handle(), show ? SW_SHOW : SW_HIDE);
+}
+
+void MainFrame::PlaceThumbnails() {
+    if (options_.prevHideBar) {
+        ShowThumbnails(false);
+    } else {
+        const int position = (int)options_.prevPosition;
+        if (position != appliedPosition_) {
+            // 0 top, 1 left: the bar first; 2 bottom, 3 right: the view first.
+            const bool barFirst = position == 0 || position == 1;
+            const auto orientation =
+                (position == 1 || position == 3) ? PaneContainer::kSideBySide : PaneContainer::kStacked;
+            // The bottom and right places mirror the top and left ones.
+            panes_.SetPanes(barFirst ? thumbnails_.Handle() : view_.Handle(),
+                            barFirst ? view_.Handle() : thumbnails_.Handle(), orientation, !barFirst);
+            panes_.Reset();
+            thumbnails_.SetMode(options_.prevVertScroller != 0, options_.prevFileName != 0);
+            appliedPosition_ = position;
+        }
+        ShowThumbnails(true);
+    }
+    panes_.Layout();
+}
+
+void MainFrame::FillScreenWithThumbnails() {
+    SetFullScreen(true);
+    ShowWindow(view_.Handle(), SW_HIDE);
+    ShowThumbnails(true);
+    thumbnailsFillScreen_ = true;
+    panes_.Layout();
 }
 
 void MainFrame::SetFullScreen(bool on) {
@@ -479,9 +523,9 @@ void MainFrame::ShowMainLayout() {
     }
     panes_.SetSplash(nullptr);
     panes_.SetPanes(thumbnails_.Handle(), view_.Handle(), PaneContainer::kStacked);
+    appliedPosition_ = -1;  // the panes were just reset to the top placement
     ShowWindow(view_.Handle(), SW_SHOW);
-    ShowThumbnails(!options_.prevHideBar);
-    panes_.Reset();
+    PlaceThumbnails();
     SendMessageW(hwnd_, MSG_OPEN_STORED_FILE, 0, 0);
     SetFocus(hwnd_);
     RefreshToolbar();
@@ -496,11 +540,18 @@ void MainFrame::OpenStoredFile() {
 }
 
 int MainFrame::OpenFile(LPCWSTR path, bool add) {
+    if (!add) view_.ShowEntry(nullptr, true);
     StopSlideShow();
+    view_.StopPlayback();
     if (lstrcmpW(path, kTempLinkFile) != 0) DeleteFileW(kTempLinkFile);
     WCHAR copy[MAX_PATH];
     lstrcpynW(copy, path, MAX_PATH);
+    // The loader works on the entries: it stops while the album is rebuilt
+    // and the bar's attach starts it again.
+    thumbnails_.StopLoader();
+    thumbnails_.LockAlbum();
     const int result = album_.Load(copy, add, true);
+    thumbnails_.UnlockAlbum();
     if (result < 0) {
         const int code = -result;
         WCHAR caption[32];
@@ -510,18 +561,51 @@ int MainFrame::OpenFile(LPCWSTR path, bool add) {
     } else {
         lstrcpynW(options_.currentFile, copy, MAX_PATH);
     }
+    thumbnails_.Attach(this, &album_);
     PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateStay, 0);
     RefreshToolbar();
     return result;
 }
 
 void MainFrame::Navigate(WPARAM code) {
+    view_.StopPlayback();
+    if (view_.Playing()) return;
+    thumbnails_.SetWanted(-1);
     bool endReached = false;
+    thumbnails_.LockAlbum();
+    const int previous = album_.current;
     ImageEntry* entry = album_.Step((int)code, &endReached);
-    if (entry) {
-        UpdateTitle();
-    } else {
+    const int index = album_.current;
+    thumbnails_.UnlockAlbum();
+    if (!entry) {
         SetWindowTextW(hwnd_, kProductTitle);
+        view_.ShowEntry(nullptr, true);
+        RefreshToolbar();
+        return;
+    }
+    bool redrawn = thumbnails_.RedrawCell(previous);
+    redrawn = thumbnails_.RedrawCell(index) || redrawn;
+    if (options_.prevSynchronice) thumbnails_.ScrollTo(index);
+    if (redrawn) UpdateWindow(thumbnails_.Handle());
+    UpdateTitle();
+    // The loader shows entries under the album lock too.
+    thumbnails_.LockAlbum();
+    const int state = entry->loadState;
+    if (state == kDecodeFailed) {
+        view_.ShowMessage(entry->errorCode, true);
+    } else if (state == kDecoded) {
+        view_.ShowEntry(entry, true);
+    }
+    thumbnails_.UnlockAlbum();
+    if (state == kNotDecoded || state == kDecoding) {
+        thumbnails_.SetWanted(index);
+        // An entry the loader decodes right now is left to finish; any other
+        // decode gives way to the wanted one.
+        if (state == kNotDecoded) {
+            view_.ShowMessage(kViewLoading, true);
+            if (TheImageLibrary()) TheImageLibrary()->AbortAll();
+        }
+        if (!thumbnails_.LoaderRunning() && !thumbnails_.StartLoader()) thumbnails_.LoadEntry(index);
     }
     RefreshToolbar();
 }
@@ -548,16 +632,6 @@ void MainFrame::OpenWithDialog(bool add) {
     if (OpenFile(path, add) >= 0) recentFiles_.Add(path);
 }
 
-int MainFrame::FreeOtherImages() {
-    int freed = 0;
-    for (int i = 0; i < album_.Count(); ++i) {
-        ImageEntry* entry = album_.Entry(i);
-        if (i == album_.current || !entry->image) continue;
-        entry->ReleaseImage();
-        ++freed;
-    }
-    return freed;
-}
 
 void MainFrame::SetRotationOfAll(bool rotateToFit, int rotation) {
     for (int i = 0; i < album_.Count(); ++i) {
@@ -581,8 +655,17 @@ void MainFrame::RunOptions() {
     if (!changes.accepted) return;
     if (changes.reloadImages) {
         // Decoded with the old conversion: every image is decoded again.
+        thumbnails_.StopLoader();
+        view_.ShowEntry(nullptr, false);
+        thumbnails_.LockAlbum();
         for (int i = 0; i < album_.Count(); ++i) album_.Entry(i)->ReleaseImage();
+        thumbnails_.UnlockAlbum();
         PostMessageW(hwnd_, MSG_NAVIGATE, kNavigateStay, 0);
+    }
+    if (changes.background) view_.SetBackground(options_.bkgColor);
+    if (changes.thumbnails) {
+        appliedPosition_ = -1;
+        PlaceThumbnails();
     }
     if (changes.landscape) {
         const DWORD mode = options_.landscapeMode;
@@ -598,8 +681,18 @@ void MainFrame::ShowAbout() {
 
 // ---- Commands ----------------------------------------------------------------------------------
 
+void MainFrame::ApplyZoom(UINT command) {
+    if (!view_.ImageShown() || IsCommandEnabled(command) != 1) {
+        Refuse();
+        return;
+    }
+    const ImageEntry* entry = view_.Entry();
+    view_.SetZoom(ZoomForCommand(command, entry->block.zoom, view_.ImageWidth()), true);
+}
+
 bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     const UINT id = LOWORD(wParam);
+    if (view_.Handle() && view_.HandleCommand(id)) return true;
     const int count = album_.Count();
     const int current = album_.current;
     if (id == IDM_NEXT_IMAGE || id == IDM_LAST_IMAGE) {
@@ -617,8 +710,7 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     }
     if (InRange(id, IDM_ZOOM_TO_FIT, IDM_ZOOM_400)) {
-        // Zooming needs a shown image, which only the picture view has.
-        if (IsCommandEnabled(id) != 1) Refuse();
+        ApplyZoom(id);
         return true;
     }
     if (NotYetAvailable(id)) {
@@ -644,9 +736,13 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     case IDM_TOGGLE_THUMBNAILS:
         options_.prevHideBar = !options_.prevHideBar;
-        ShowThumbnails(!options_.prevHideBar);
-        panes_.Layout();
+        PlaceThumbnails();
         return true;
+    case IDM_DELETE_IMAGE: case IDM_SORT_BY_NAME: case IDM_SORT_BY_TIME: case IDM_SORT_BY_SIZE:
+    case IDM_SORT_MANUALLY: case IDM_MOVE_LEFT: case IDM_MOVE_RIGHT:
+        if (count > 0) thumbnails_.DoCommand(id, current);
+        return true;
+    case IDM_THUMBNAILS_FILL_SCREEN: FillScreenWithThumbnails(); return true;
     case IDM_ALL_PORTRAIT: SetRotationOfAll(false, 0); return true;
     case IDM_ALL_LANDSCAPE: SetRotationOfAll(false, 90); return true;
     case IDM_ALL_AUTO_LANDSCAPE: SetRotationOfAll(true, 0); return true;
@@ -661,6 +757,8 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 void MainFrame::OnDestroy() {
     StopSlideShow();
+    thumbnails_.StopLoader();
+    view_.ShowEntry(nullptr, false);
     album_.Clear();
     SaveSettings(options_, recent_);
     StoreFileName(options_.currentFile);
@@ -674,8 +772,16 @@ LRESULT MainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         OnDestroy();
         break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE && view_.Playing()) view_.StopPlayback();
+        break;
     case WM_KILLFOCUS:
-        if (thumbnailsFillScreen_) ShowMainLayout();
+        if (view_.Playing()) view_.StopPlayback();
+        if (thumbnailsFillScreen_) {
+            SetFullScreen(false);
+            ShowWindow(view_.Handle(), SW_SHOW);
+            panes_.Layout();
+        }
         break;
     case WM_KEYDOWN: {
         UINT command = 0;
@@ -705,12 +811,14 @@ LRESULT MainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case MSG_LOW_MEMORY:
         // Nothing to free here: the platform's own low-memory handling.
-        if (FreeOtherImages() > 0) return 0;
+        if (thumbnails_.FreeMemory(0, -1, false)) return 0;
         break;
     case MSG_SHOW_MAIN_LAYOUT: ShowMainLayout(); return 0;
     case MSG_SHOW_SPLASH: ShowSplash(); return 0;
     case MSG_SWITCH_MENU_BAR: SwitchMenuBar((int)wParam); return 0;
-    case MSG_ROTATE: return 0;
+    case MSG_ROTATE:
+        view_.Rotate(wParam == (WPARAM)-1 ? -1 : (int)wParam, true);
+        return 0;
     case MSG_NAVIGATE: Navigate(wParam); return 0;
     case MSG_OPEN_STORED_FILE: OpenStoredFile(); return 0;
     case MSG_UPDATE_TOOLBAR: RefreshToolbar(); return 0;

@@ -10,11 +10,14 @@
 #include <commctrl.h>
 
 #include "album/image_album.h"
+#include "album/thumbnail_bar.h"
 #include "app/frame_window.h"
 #include "app/main_frame_messages.h"
 #include "app/pane_container.h"
 #include "app/recent_files.h"
 #include "app/settings.h"
+#include "app/viewer_host.h"
+#include "view/picture_view.h"
 
 // The main window's class and its icon, menu-bar and title resource.
 constexpr const WCHAR* kMainWindowClass = u"HALVORIC_IMGSHOW_CLASS";
@@ -69,7 +72,7 @@ FileChooser CurrentFileChooser();
 // add .DCM extension" is shown).
 bool OfferDicomExtension(HWND owner, HINSTANCE instance, LPWSTR path);
 
-class MainFrame : public FrameWindow {
+class MainFrame : public FrameWindow, public ViewerHost {
 public:
     // Builds the members and loads every setting; a non-empty command line
     // becomes the current file and suppresses the splash.
@@ -86,25 +89,33 @@ public:
     // 1 enabled, 0 disabled, -1 no opinion.
     virtual int IsCommandEnabled(UINT id);
 
-    void SwitchMenuBar(int kind);
-    void RefreshToolbar();
+    void SwitchMenuBar(int kind) override;
+    void RefreshToolbar() override;
     void UpdateTitle();
     // Replaces (or adds to) the album with `path`; the album's count or
     // -code on failure (reported to the user).
-    int OpenFile(LPCWSTR path, bool add);
+    int OpenFile(LPCWSTR path, bool add) override;
     void Navigate(WPARAM code);
     void SetFullScreen(bool on);
     void StopSlideShow() {}
 
+    // What the panes ask of the frame.
+    HWND HostWindow() const override { return hwnd_; }
+    ImageAlbum& HostAlbum() override { return album_; }
+    SettingsBlock& Options() override { return options_; }
+    PictureView* View() override { return &view_; }
+    ThumbnailBar* Thumbnails() override { return &thumbnails_; }
+    bool SlideShowRunning() const override { return false; }
+    bool FullScreen() const override { return fullScreen_; }
+    bool ThumbnailsFillScreen() const override { return thumbnailsFillScreen_; }
+
     // For tests and the entry.
     ImageAlbum& Album() { return album_; }
-    SettingsBlock& Options() { return options_; }
     RecentAddresses& Addresses() { return recent_; }
     RecentFiles& Recent() { return recentFiles_; }
     PaneContainer& Panes() { return panes_; }
     HWND ViewPane() const { return view_.Handle(); }
     HWND ThumbnailPane() const { return thumbnails_.Handle(); }
-    bool FullScreen() const { return fullScreen_; }
     bool SplashPending() const { return splashPending_; }
     int MenuBarKind() const { return menuBarKind_; }
     LPCWSTR CurrentFile() const { return options_.currentFile; }
@@ -116,15 +127,18 @@ private:
     void OpenStoredFile();
     void OnDestroy();
     void ShowThumbnails(bool show);
+    // Unless the bar is hidden: places it by "PrevPosition" and gives it its
+    // mode (when the position differs from the one applied last) and shows
+    // it. Then lays the panes out.
+    void PlaceThumbnails();
+    void FillScreenWithThumbnails();
+    void ApplyZoom(UINT command);
     void ApplyOptionsChanges();
     void RunOptions();
     void ShowAbout();
     void OpenRecent(UINT command);
     void OpenWithDialog(bool add);
     void SetRotationOfAll(bool rotateToFit, int rotation);
-    // Releases the decoded images of every entry but the current one; how
-    // many there were.
-    int FreeOtherImages();
     void OnScreenCaptureKey();
     void SetItemText(HMENU menu, UINT id, UINT stringId);
     void EnableItems(HMENU menu, int depth);
@@ -132,10 +146,9 @@ private:
     int menuResource_ = kMainResourceId;
     RecentFiles recentFiles_;
     PaneContainer panes_;
-    // The thumbnail bar and the picture view take these places; until they
-    // exist the panes are empty windows of the frame's class.
-    WindowBase thumbnails_;
-    WindowBase view_;
+    ThumbnailBar thumbnails_;
+    PictureView view_;
+    int appliedPosition_ = -1;  // the "PrevPosition" applied last; none at start
     bool fullScreen_ = false;
     bool splashPending_ = false;
     int menuBarKind_ = kMenuBarNone;

@@ -56,6 +56,10 @@ OptionsChanges CompareSettings(const SettingsBlock& before, const SettingsBlock&
                            before.loadInReducedSize != after.loadInReducedSize;
     changes.background = before.bkgColor != after.bkgColor;
     changes.landscape = before.landscapeMode != after.landscapeMode;
+    changes.thumbnails = before.prevPosition != after.prevPosition ||
+                         before.prevVertScroller != after.prevVertScroller ||
+                         before.prevFileName != after.prevFileName ||
+                         before.prevHideBar != after.prevHideBar;
     return changes;
 }
 

@@ -27,6 +27,7 @@ struct OptionsChanges {
     bool reloadImages = false;
     bool background = false;
     bool landscape = false;
+    bool thumbnails = false;  // position, scroller, names or hiding of the bar
 };
 
 // The differences between the block before and after the sheet.

@@ -4,10 +4,11 @@
 
 #include "app/main_frame_messages.h"
 
-void PaneContainer::SetPanes(HWND first, HWND second, Orientation orientation) {
+void PaneContainer::SetPanes(HWND first, HWND second, Orientation orientation, bool smallLast) {
     first_ = first;
     second_ = second;
     orientation_ = orientation;
+    smallLast_ = smallLast;
     Reset();
 }
 
@@ -26,9 +27,11 @@ void PaneContainer::PlaceSplitter() {
     GetClientRect(hwnd_, &client);
     // The splitter reaches 4 pixels past the client area at both ends.
     if (orientation_ == kSideBySide) {
-        splitter_ = {kSplitX - kSplitterHalf, client.top - 4, kSplitX + kSplitterHalf, client.bottom + 4};
+        const int x = smallLast_ ? client.right - kSplitX : kSplitX;
+        splitter_ = {x - kSplitterHalf, client.top - 4, x + kSplitterHalf, client.bottom + 4};
     } else {
-        splitter_ = {client.left - 4, kSplitY - kSplitterHalf, client.right + 4, kSplitY + kSplitterHalf};
+        const int y = smallLast_ ? client.bottom - kSplitY : kSplitY;
+        splitter_ = {client.left - 4, y - kSplitterHalf, client.right + 4, y + kSplitterHalf};
     }
 }
 

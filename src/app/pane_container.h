@@ -15,8 +15,11 @@ public:
     static constexpr int kSplitY = 75;
     static constexpr int kSplitterHalf = 3;
 
-    // The two panes, in order; either may be null.
-    void SetPanes(HWND first, HWND second, Orientation orientation);
+    // The two panes, in order; either may be null. The first pane gets the
+    // small strip before the split point; with `smallLast` the split point
+    // is measured from the far edge instead, so the second pane gets the
+    // strip (the thumbnail bar at the bottom or on the right).
+    void SetPanes(HWND first, HWND second, Orientation orientation, bool smallLast = false);
     // Shows `bitmap` (owned by the caller) over the whole screen, hiding
     // the panes; null removes it.
     void SetSplash(HBITMAP bitmap);
@@ -36,6 +39,7 @@ private:
     HWND second_ = nullptr;
     HWND focus_ = nullptr;
     Orientation orientation_ = kStacked;
+    bool smallLast_ = false;
     HBITMAP splash_ = nullptr;
     bool suspended_ = false;
     RECT splitter_ = {0, 0, 0, 0};

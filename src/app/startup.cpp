@@ -6,6 +6,7 @@
 #include "app/sample_album.h"
 #include "app/settings.h"
 #include "app/window_base.h"
+#include "platform/display.h"
 #include "dicom/dicom_handler.h"
 #include "image/image_library.h"
 #include "res/resource.h"
@@ -63,6 +64,12 @@ int RunViewer(HINSTANCE instance, LPCWSTR commandLine) {
     if (library->BuildLibrary()) {
         Application application(instance, kProductTitle);
         MainFrame* frame = new MainFrame(commandLine);
+        // An automation script's "idle" also waits for the thumbnail loader
+        // (the probe answers "idle" once the frame is gone).
+        platform::RegisterIdleProbe([] {
+            MainFrame* main = TheMainFrame();
+            return !main || !main->Thumbnails()->LoaderRunning();
+        });
         if (frame->CreateMainWindow(instance)) application.Run(frame->Handle());
         delete frame;
     }

@@ -156,7 +156,68 @@ icon 16
 convert "$work/icon-16.png" "$work/icon-32.png" -type TrueColor art/kestrava.ico
 
 # ---- picture view ----
+#   view_message.bmp      9002  32x38: a sheet with a red warning sign (the view shows a message)
+#   view_loading.bmp      9003  32x38: a sheet with an hourglass (the picture is being decoded)
+# The view draws them over its own background colour with magenta RGB(255,0,255)
+# as the transparent colour, so they are drawn without antialiasing: a soft
+# edge would leave pink pixels around the sheet.
+sheet() {
+    out=$1
+    shift
+    convert -size 32x38 xc:'rgb(255,0,255)' +antialias \
+        -fill white -stroke "$outline" -strokewidth 1 \
+        -draw 'polygon 3,1 21,1 28,8 28,36 3,36' \
+        -fill '#d3d7cf' -draw 'polygon 21,1 21,8 28,8' "$@" -alpha off \
+        -type TrueColor "BMP3:art/$out"
+}
+sheet view_message.bmp -fill '#cc0000' -stroke '#a40000' -draw 'polygon 15.5,11 25,29 6,29' \
+    -fill white -stroke none -draw 'rectangle 15,16 16,23' -draw 'rectangle 15,25 16,26'
+sheet view_loading.bmp -fill '#c4a000' -stroke '#8f5902' \
+    -draw 'polygon 9,11 22,11 15.5,19' -draw 'polygon 15.5,19 9,28 22,28' \
+    -stroke "$outline" -draw 'line 8,10 23,10' -draw 'line 8,29 23,29'
 # (end of picture view)
 
 # ---- thumbnails ----
+#   thumb_failed.bmp      9001  32x32: a picture crossed out in red (decode failed)
+#   thumb_pending.bmp     9004  32x32: a picture frame with an hourglass (not decoded yet)
+#   thumb_player.bmp     17452  32x32: a film strip with a play sign (the media player plays it)
+#   thumb_movie.bmp      17453  32x32: a film strip with a frame (the movie engine draws it)
+#   thumb_fill.bmp       17454  16x16: four arrows to the corners (thumbnails fill the screen)
+# Drawn on the cell's button face, light grey RGB(192,192,192), as 24-bit BMPs.
+thumb() {
+    out=$1
+    size=$2
+    shift 2
+    convert -size "${size}x${size}" xc:"$face" -stroke none "$@" -alpha off \
+        -type TrueColor "BMP3:art/$out"
+}
+thumb thumb_failed.bmp 32 \
+    -fill white -stroke "$outline" -strokewidth 1 -draw 'rectangle 3,6 28,25' \
+    -fill '#729fcf' -stroke none -draw 'polygon 5,23 12,13 18,20 21,16 26,23' \
+    -stroke '#cc0000' -strokewidth 3 -draw 'line 6,4 25,27' -draw 'line 25,4 6,27'
+thumb thumb_pending.bmp 32 \
+    -fill white -stroke "$outline" -strokewidth 1 -draw 'rectangle 3,6 28,25' \
+    -fill '#c4a000' -stroke '#8f5902' -draw 'polygon 11,9 21,9 16,15.5' \
+    -draw 'polygon 16,15.5 11,22 21,22'
+# filmstrip OUTPUT DRAW...: a dark strip with sprocket holes along both edges.
+filmstrip() {
+    out=$1
+    shift
+    thumb "$out" 32 -fill "$outline" -draw 'rectangle 2,5 29,26' -fill "$face" \
+        -draw 'rectangle 4,7 6,8' -draw 'rectangle 9,7 11,8' -draw 'rectangle 14,7 16,8' \
+        -draw 'rectangle 19,7 21,8' -draw 'rectangle 24,7 26,8' \
+        -draw 'rectangle 4,23 6,24' -draw 'rectangle 9,23 11,24' -draw 'rectangle 14,23 16,24' \
+        -draw 'rectangle 19,23 21,24' -draw 'rectangle 24,23 26,24' "$@"
+}
+filmstrip thumb_player.bmp -fill '#4e9a06' -draw 'polygon 12,11 21,15.5 12,20'
+filmstrip thumb_movie.bmp -fill '#729fcf' -draw 'rectangle 7,11 24,20' \
+    -fill '#204a87' -draw 'polygon 8,19 13,14 17,18 19,16 23,19'
+thumb thumb_fill.bmp 16 \
+    -fill white -stroke "$outline" -strokewidth 1 -draw 'rectangle 0,0 15,15' \
+    -fill '#204a87' -stroke none \
+    -draw 'rectangle 2,2 6,3' -draw 'rectangle 2,2 3,6' \
+    -draw 'rectangle 9,2 13,3' -draw 'rectangle 12,2 13,6' \
+    -draw 'rectangle 2,12 6,13' -draw 'rectangle 2,9 3,13' \
+    -draw 'rectangle 9,12 13,13' -draw 'rectangle 12,9 13,13' \
+    -fill '#729fcf' -draw 'rectangle 6,6 9,9'
 # (end of thumbnails)

@@ -239,7 +239,25 @@
 // (end of options)
 
 // ---- picture view ----
+// The empty view's placeholders, 32x38, magenta transparent.
+#define IDB_VIEW_MESSAGE 9002  // beside a load error's message
+#define IDB_VIEW_LOADING 9003  // beside "Loading..."
+#define IDR_VIEW_CONTEXT_MENU IDR_MAIN_FRAME  // its "Image" popup (position 1) is the view's menu
 // (end of picture view)
 
 // ---- thumbnails ----
+// The thumbnail bar's pictures and the reorder dialog.
+#define IDB_THUMB_FAILED 9001         // an entry whose decode failed
+#define IDB_THUMB_PENDING 9004        // an entry not decoded yet
+#define IDB_THUMB_PLAYER_VIDEO 17452  // a file the media-player control plays
+#define IDB_THUMB_ENGINE_VIDEO 17453  // a movie whose engine draws its own frames
+#define IDB_THUMB_FILL_SCREEN 17454   // the fill-the-screen button
+#define IDD_REORDER 21256
+#define IDC_REORDER_TITLE 21269
+#define IDC_REORDER_LIST 21270
+#define IDC_REORDER_UP 21271
+#define IDC_REORDER_DOWN 21272
+#define IDC_REORDER_SORT_NAME 21274
+#define IDC_REORDER_SORT_SIZE 21275
+#define IDC_REORDER_SORT_DATE 21276
 // (end of thumbnails)

@@ -38,6 +38,7 @@ enum : int { kPlayIdle = 0, kPlaying = 1, kPlayStopRequested = -1, kPlayPauseReq
 struct ViewGeometry {
     RECT srcRect;   // visible part in image pixels (axes of the rotated image)
     RECT destRect;  // where it lands in the client area
+    int sourceSpan;  // source pixels across destRect's width: the scale of both axes
 };
 ViewGeometry ComputeLayout(EntryBlock* block, int imageWidth, int imageHeight, int clientWidth,
                            int clientHeight);
@@ -47,6 +48,26 @@ int NormaliseRotation(int degrees);
 // image's orientation does not match the client's.
 void RotateBlockToFit(EntryBlock* block, int imageWidth, int imageHeight, int clientWidth,
                       int clientHeight);
+// The zoom rectangle of a fraction (0.2, 0.4, 0.7) of the client size,
+// centred in the client area.
+RECT ZoomRectangle(float fraction, int clientWidth, int clientHeight);
+// Zooms a block onto `rectangle` (client coordinates): the zoom grows by the
+// whole number of times the rectangle fits into the client (the smaller of
+// the two directions) and the image point under the rectangle's centre
+// moves to the client's centre. Clears zoom to fit. False for an empty
+// rectangle or a block without zoom.
+bool ZoomBlockToRectangle(EntryBlock* block, const RECT& rectangle, int clientWidth,
+                          int clientHeight);
+
+// Timer and constants of the pen handling.
+constexpr UINT_PTR kViewHoldTimer = 125;
+constexpr UINT kViewHoldMs = 400;
+constexpr int kViewPanThreshold = 5;
+// Zoom-rectangle modes.
+enum : int { kZoomRectOff = 0, kZoomRectShown = 1, kZoomRectPenDown = 2 };
+// Menu bars the view asks the frame for.
+constexpr int kViewMainMenuBar = 21000;
+constexpr int kViewVideoMenuBar = 187;
 
 class PictureView : public WindowBase {
 public:
@@ -77,6 +98,13 @@ public:
     bool HandleCommand(UINT id);
     // 1 enabled, 0 disabled, -1 no opinion.
     int IsCommandEnabled(UINT id);
+    // Shows frame `index` (clamped to the frames) of a multi-frame image:
+    // the frame is decoded from the entry's file into its image and drawn.
+    // Nothing while playing; false when nothing was shown.
+    bool GoToFrame(int index);
+    // Steps the pages of a multi-page image by `delta` (+-1000000 for the
+    // first and last page). False when nothing changed.
+    bool StepPage(int delta);
 
     // Queries of the frame and the thumbnail bar.
     ImageEntry* Entry() const { return entry_; }
@@ -95,6 +123,9 @@ public:
     bool UsesFrameBar() const { return usesFrameBar_; }
     const RECT& SourceRect() const { return srcRect_; }
     const RECT& DestRect() const { return destRect_; }
+    int ZoomRectMode() const { return zoomRectMode_; }
+    const RECT& ZoomRect() const { return zoomRect_; }
+    bool Panning() const { return panState_ == kPanActive; }
     // The off-screen image of the client size (the screen capture copies
     // the display into it).
     ScreenSurface& BackBuffer() { return backBuffer_; }
@@ -103,6 +134,30 @@ public:
     int OnCreate(CREATESTRUCTW* create) override;
 
 private:
+    enum : int { kPanNone = 0, kPanArmed = 1, kPanActive = 2 };
+
+    void OnPaint();
+    void PaintPlaceholder(HDC dc);
+    void OnSize(int width, int height);
+    void OnPenDown(POINT point);
+    void OnPenMove(POINT point);
+    void OnPenUp(POINT point);
+    void OnHoldTimer();
+    void OnDoubleTap(WPARAM keys, POINT point);
+    void EndPanning();
+    void StartZoomRect(float fraction);
+    // The menu bar for the entry: main for still images, video otherwise.
+    void AskForMenuBar(int kind);
+    bool OnWindowThread() const;
+    // The loader decodes with the process-wide decoder state: a page or
+    // frame decode on this thread waits until it is stopped, and restarts it.
+    bool PauseLoader();
+    void ResumeLoader(bool wasRunning);
+    // The decoded image's size in its own axes (0 without one).
+    int DecodedWidth() const;
+    int DecodedHeight() const;
+    HBITMAP Placeholder(int id);
+
     ViewerHost* host_ = nullptr;
     ImageEntry* entry_ = nullptr;
     COLORREF backgroundColour_ = RGB(255, 255, 255);
@@ -120,5 +175,22 @@ private:
     int frameIndex_ = 0;
     int pageIndex_ = 0;
     RECT srcRect_ = {};
+    int sourceSpan_ = 0;
     ScreenSurface backBuffer_;
+
+    // Pen state: the pen-down point, the hold timer, panning and the
+    // offsets it started from.
+    POINT penDown_ = {};
+    POINT penLast_ = {};
+    bool penIsDown_ = false;
+    bool holdPending_ = false;
+    int panState_ = kPanNone;
+    POINT panStartOffset_ = {};
+    // The zoom rectangle: its mode, where it is and the last pen point.
+    int zoomRectMode_ = kZoomRectOff;
+    bool zoomRectTap_ = false;  // the last pen-down went to the rectangle
+    RECT zoomRect_ = {};
+    POINT zoomRectPen_ = {};
+    HBITMAP messageBitmap_ = nullptr;
+    HBITMAP loadingBitmap_ = nullptr;
 };

@@ -28,7 +28,7 @@ public:
         RegisterClassW(&wc);  // a second registration fails harmlessly
         window_ = CreateWindowExW(0, u"KestravaTestHost", u"host", WS_VISIBLE, 0, 26, 240, 268,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongW(window_, GWL_USERDATA, (LONG)(LONG_PTR)this);
+        SetWindowLongPtrW(window_, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
         LoadSettings(&options_, &recent_);
     }
     ~TestViewerHost() override {
@@ -67,7 +67,7 @@ public:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<TestViewerHost*>((LONG_PTR)GetWindowLongW(hwnd, GWL_USERDATA));
+        auto* self = reinterpret_cast<TestViewerHost*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
         if (self && (message == WM_COMMAND || message >= WM_USER)) {
             self->received.push_back({message, wParam, lParam});
             return 0;

@@ -12,6 +12,7 @@
 #include "app/main_frame.h"
 #include "app/settings.h"
 #include "gwes_fixture.h"
+#include "image/image_library.h"
 #include "platform/device.h"
 #include "platform/registry.h"
 #include "platform/sound_log.h"
@@ -345,6 +346,156 @@ TEST_F(MainFrameTest, AFileWithoutExtensionIsOfferedTheDicomExtension) {
     }
     KillTimer(nullptr, timer);
     SetFileChooser(nullptr);
+}
+
+// The frame with its panes at work: the image library decodes, the
+// thumbnail loader runs.
+class ViewerTest : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        library_.BuildLibrary();
+        PublishImageLibrary(&library_);
+    }
+    void TearDown() override {
+        MainFrameTest::TearDown();
+        PublishImageLibrary(nullptr);
+    }
+    // Handles messages until the loader has ended (at most 10 s).
+    void WaitForLoader() {
+        for (int i = 0; i < 2000; ++i) {
+            Pump();
+            if (!frame_->Thumbnails()->LoaderRunning()) break;
+            Sleep(5);
+        }
+        Pump();
+    }
+    // The pane's rectangle in the container's client coordinates.
+    RECT PaneRect(HWND pane) const {
+        RECT r;
+        GetWindowRect(pane, &r);
+        MapWindowPoints(nullptr, frame_->Panes().Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    ImageLibrary library_;
+};
+
+TEST_F(ViewerTest, AnOpenedFolderIsShownIconsAreMadeAndTheViewFollowsTheCommands) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    ImageAlbum& album = frame->Album();
+    ASSERT_EQ(album.Count(), 3);
+    PictureView* view = frame->View();
+    ASSERT_TRUE(view->ImageShown());
+    EXPECT_EQ(view->Entry(), album.Entry(0));
+    for (int i = 0; i < 3; ++i) EXPECT_NE(album.Entry(i)->icon, nullptr) << i;
+    EXPECT_EQ(frame->IsCommandEnabled(IDM_ZOOM_IN), 1);
+    EXPECT_EQ(frame->IsCommandEnabled(IDM_FULL_SCREEN), 1);
+
+    Command(IDM_NEXT_IMAGE);
+    WaitForLoader();
+    ASSERT_EQ(view->Entry(), album.Entry(1));
+    ASSERT_TRUE(view->ImageShown());
+    // Zoom in starts from the fitted zoom and ends zoom to fit.
+    EntryBlock& block = album.Entry(1)->block;
+    const float before = block.zoom;
+    Command(IDM_ZOOM_IN);
+    EXPECT_EQ(block.zoom, ZoomForCommand(IDM_ZOOM_IN, before, view->ImageWidth()));
+    EXPECT_EQ(block.flags & kDisplayZoomToFit, 0u);
+    // Rotations arrive as MSG_ROTATE: +90, then -90 (posted as 270).
+    Command(IDM_ROTATE_PLUS_90);
+    EXPECT_EQ(block.rotation, 90);
+    Command(IDM_ROTATE_MINUS_90);
+    EXPECT_EQ(block.rotation % 360, 0);
+    // The other entries keep their own state.
+    EXPECT_EQ(album.Entry(0)->block.rotation, 0);
+}
+
+TEST_F(ViewerTest, TheThumbnailBarIsPlacedByThePositionSetting) {
+    MakeImage("a.bmp");
+    MainFrame* frame = Start(u"\\My Documents\\a.bmp");
+    WaitForLoader();
+    RECT area;
+    GetClientRect(frame->Panes().Handle(), &area);
+    const int w = area.right, h = area.bottom;
+    // Top and left: the bar gets the strip before the splitter (y < 72,
+    // x < 47); bottom and right mirror them.
+    struct Case {
+        DWORD position;
+        RECT bar, view;
+    } cases[] = {
+        {0, {0, 0, w, 72}, {0, 78, w, h}},
+        {1, {0, 0, 47, h}, {53, 0, w, h}},
+        {2, {0, h - 72, w, h}, {0, 0, w, h - 78}},
+        {3, {w - 47, 0, w, h}, {0, 0, w - 53, h}},
+    };
+    for (const Case& c : cases) {
+        frame->Options().prevPosition = c.position;
+        SendMessageW(frame->Handle(), MSG_SHOW_MAIN_LAYOUT, 0, 0);
+        Pump();
+        const RECT bar = PaneRect(frame->ThumbnailPane()), view = PaneRect(frame->ViewPane());
+        EXPECT_TRUE(EqualRect(&bar, &c.bar)) << c.position << ": bar " << bar.left << "," << bar.top
+                                             << "," << bar.right << "," << bar.bottom;
+        EXPECT_TRUE(EqualRect(&view, &c.view)) << c.position << ": view " << view.left << ","
+                                               << view.top << "," << view.right << "," << view.bottom;
+    }
+}
+
+TEST_F(ViewerTest, TheThumbnailsFillTheScreenUntilTheMainLayoutReturns) {
+    MakeImage("a.bmp");
+    MakeImage("b.bmp");
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    Command(IDM_THUMBNAILS_FILL_SCREEN);
+    EXPECT_TRUE(frame->FullScreen());
+    EXPECT_TRUE(frame->ThumbnailsFillScreen());
+    EXPECT_FALSE(IsWindowVisible(frame->ViewPane()));
+    RECT bar;
+    GetClientRect(frame->ThumbnailPane(), &bar);
+    EXPECT_EQ(bar.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(bar.bottom, GetSystemMetrics(SM_CYSCREEN));
+    SendMessageW(frame->Handle(), MSG_SHOW_MAIN_LAYOUT, 0, 0);
+    Pump();
+    EXPECT_FALSE(frame->FullScreen());
+    EXPECT_FALSE(frame->ThumbnailsFillScreen());
+    EXPECT_TRUE(IsWindowVisible(frame->ViewPane()));
+}
+
+TEST_F(ViewerTest, ALowMemoryNoticeFreesEveryDecodedImageButTheCurrent) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    ImageAlbum& album = frame->Album();
+    ASSERT_EQ(album.Count(), 3);
+    for (int i = 0; i < 3; ++i) ASSERT_NE(album.Entry(i)->image, nullptr) << i;  // cached
+    SendMessageW(frame->Handle(), MSG_LOW_MEMORY, 0, 0);
+    EXPECT_NE(album.Entry(0)->image, nullptr);
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(album.Entry(i)->image, nullptr) << i;
+        EXPECT_EQ(album.Entry(i)->loadState, kNotDecoded) << i;
+        EXPECT_NE(album.Entry(i)->icon, nullptr) << i;  // icons stay
+    }
+}
+
+TEST_F(ViewerTest, DeletingTheCurrentImageShowsItsNeighbour) {
+    MakeImage("a.bmp");
+    MakeImage("b.bmp");
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    Command(IDM_LAST_IMAGE);
+    WaitForLoader();
+    Command(IDM_DELETE_IMAGE);
+    WaitForLoader();
+    ImageAlbum& album = frame->Album();
+    ASSERT_EQ(album.Count(), 1);
+    EXPECT_EQ(album.current, 0);
+    EXPECT_EQ(frame->View()->Entry(), album.Entry(0));
+    Command(IDM_DELETE_IMAGE);
+    WaitForLoader();
+    EXPECT_EQ(album.Count(), 0);
+    EXPECT_FALSE(frame->View()->ImageShown());
+    EXPECT_EQ(frame->IsCommandEnabled(IDM_DELETE_IMAGE), 0);
 }
 
 }  // namespace

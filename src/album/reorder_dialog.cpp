@@ -1,0 +1,90 @@
+// The reorder dialog: a working copy of the album's order, edited in a list.
+#include "album/reorder_dialog.h"
+
+#include <aygshell.h>
+
+#include <algorithm>
+
+#include "app/shell_helpers.h"
+#include "res/resource.h"
+
+ReorderDialog::ReorderDialog(const ImageAlbum& album, HWND parent)
+    : DialogBase(IDD_REORDER, parent) {
+    order_.reserve(static_cast<size_t>(album.Count()));
+    for (int i = 0; i < album.Count(); ++i) order_.push_back(album.Entry(i));
+}
+
+LRESULT ReorderDialog::OnInitDialog() {
+    DialogBase::OnInitDialog();
+    InitFullScreenDialog(hwnd_, SHIDIF_DONEBUTTON | SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN);
+    MakeBold(IDC_REORDER_TITLE);
+    Fill(-1);
+    // Up and Down wait for the first selection.
+    EnableWindow(GetDlgItem(hwnd_, IDC_REORDER_UP), FALSE);
+    EnableWindow(GetDlgItem(hwnd_, IDC_REORDER_DOWN), FALSE);
+    return TRUE;
+}
+
+void ReorderDialog::Fill(int selection) {
+    HWND list = GetDlgItem(hwnd_, IDC_REORDER_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (size_t i = 0; i < order_.size(); ++i) {
+        const LRESULT item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(order_[i]->Name()));
+        if (item >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
+    }
+    if (selection >= 0) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void ReorderDialog::MoveSelection(int step) {
+    HWND list = GetDlgItem(hwnd_, IDC_REORDER_LIST);
+    const int selected = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+    const int other = selected + step;
+    if (selected < 0 || other < 0 || other >= static_cast<int>(order_.size())) {
+        MessageBeep(MB_ICONASTERISK);
+        return;
+    }
+    std::swap(order_[static_cast<size_t>(selected)], order_[static_cast<size_t>(other)]);
+    Fill(other);
+}
+
+void ReorderDialog::Sort(int operation) {
+    // The album's own orders: names ignoring case, file times, sizes.
+    switch (operation) {
+    case kSortByName:
+        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
+            return lstrcmpiW(a->Name(), b->Name()) < 0;
+        });
+        break;
+    case kSortByTime:
+        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
+            return CompareFileTime(&a->block.fileTime, &b->block.fileTime) < 0;
+        });
+        break;
+    default:
+        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
+            return a->block.fileSize < b->block.fileSize;
+        });
+        break;
+    }
+    Fill(-1);
+}
+
+bool ReorderDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+    case IDC_REORDER_LIST:
+        if (HIWORD(wParam) == LBN_SELCHANGE) {
+            EnableWindow(GetDlgItem(hwnd_, IDC_REORDER_UP), TRUE);
+            EnableWindow(GetDlgItem(hwnd_, IDC_REORDER_DOWN), TRUE);
+        }
+        return true;
+    case IDC_REORDER_UP: MoveSelection(-1); return true;
+    case IDC_REORDER_DOWN: MoveSelection(1); return true;
+    case IDC_REORDER_SORT_NAME: Sort(kSortByName); return true;
+    case IDC_REORDER_SORT_SIZE: Sort(kSortBySize); return true;
+    case IDC_REORDER_SORT_DATE: Sort(kSortByTime); return true;
+    default: return DialogBase::OnCommand(wParam, lParam);
+    }
+}
