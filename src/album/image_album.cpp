@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,6 @@ bool IsKnownImageFile(LPCWSTR name) {
     // Before start-up has built the library (tools, tests) the built-in
     // table is the whole list.
     return FindFormatRow(FileTypeTable, PathExtension(name)) >= 0;
-}
-
-bool FileExists(const std::u16string& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool ReadWholeFile(LPCWSTR path, std::vector<BYTE>* out, LoadError* error) {
@@ -235,6 +231,16 @@ int ImageAlbum::Load(LPCWSTR path, bool add, bool recurse) {
     return count_;
 }
 
+namespace {
+
+std::u16string Folded(std::u16string_view name) {
+    std::u16string out(name);
+    for (char16_t& c : out) c = platform::FoldCase(c);
+    return out;
+}
+
+}  // namespace
+
 void ImageAlbum::Scan(const WCHAR* pattern, bool recurse) {
     std::u16string text(pattern);
     size_t slash = text.rfind(u'\\');
@@ -243,8 +249,18 @@ void ImageAlbum::Scan(const WCHAR* pattern, bool recurse) {
     std::u16string mask = text.substr(slash + 1);
     bool inBase = platform::EqualsIgnoreCase(folder, baseFolder);
 
+    // The folder's sounds, listed once: a lookup per image of a name that
+    // is usually missing would read the whole folder each time.
+    std::set<std::u16string> sounds;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern, &found);
+    HANDLE find = FindFirstFileW((folder + u"\\*.wav").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) sounds.insert(Folded(found.cFileName));
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    find = FindFirstFileW(pattern, &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (found.cFileName[0] == u'.') continue;  // hidden by convention
@@ -270,8 +286,8 @@ void ImageAlbum::Scan(const WCHAR* pattern, bool recurse) {
                 sound += u'.';
             }
             sound += u"wav";
-            WCHAR joined[MAX_PATH];
-            if (sound.size() < MAX_PATH && JoinToBase(sound.c_str(), joined) && FileExists(joined)) {
+            const size_t nameStart = sound.rfind(u'\\') == std::u16string::npos ? 0 : sound.rfind(u'\\') + 1;
+            if (sound.size() < MAX_PATH && sounds.count(Folded(sound.substr(nameStart)))) {
                 flags = (flags & ~DWORD(kSoundModeMask)) | kSoundPerImage;
                 entry->SetSoundPath(sound.c_str());
             }
