@@ -112,9 +112,8 @@ ViewGeometry ComputeLayout(EntryBlock* block, int imageWidth, int imageHeight, i
                &geometry.srcRect.bottom, &geometry.destRect.top, &geometry.destRect.bottom);
     // Both axes scale by the same ratio: the source width across destRect,
     // before the clamp to the picture's edge shortened it.
-    geometry.sourceSpan = zoomedWidth < clientWidth
-                              ? a
-                              : Trunc(static_cast<float>(clientWidth) / zoom);
+    geometry.sourceSpan =
+        zoomedWidth < clientWidth ? a : Trunc(static_cast<float>(clientWidth) / zoom);
     return geometry;
 }
 
@@ -154,8 +153,10 @@ bool ZoomBlockToRectangle(EntryBlock* block, const RECT& rectangle, int clientWi
     const float newZoom = std::min(static_cast<float>(kx) * zoom, static_cast<float>(ky) * zoom);
     if (!(newZoom > 0.0f)) return false;
     // The picture point under the rectangle's centre goes to the client's.
-    const int pointX = Trunc(static_cast<float>(rectangle.left + width / 2 - block->offsetX) / zoom);
-    const int pointY = Trunc(static_cast<float>(rectangle.top + height / 2 - block->offsetY) / zoom);
+    const int pointX =
+        Trunc(static_cast<float>(rectangle.left + width / 2 - block->offsetX) / zoom);
+    const int pointY =
+        Trunc(static_cast<float>(rectangle.top + height / 2 - block->offsetY) / zoom);
     block->flags &= ~kDisplayZoomToFit;
     block->offsetX = clientWidth / 2 - Trunc(static_cast<float>(pointX) * newZoom);
     block->offsetY = clientHeight / 2 - Trunc(static_cast<float>(pointY) * newZoom);
@@ -275,8 +276,8 @@ bool PictureView::ShowEntry(ImageEntry* entry, bool redraw) {
     errorCode_ = kViewNoMessage;
     userZoomed_ = false;
     userRotated_ = false;
-    usesFrameBar_ = false;
     if (entry != entry_) zoomRectMode_ = kZoomRectOff;
+    // Multi-frame and multi-page items step with the video bar.
     const ImageFile* file = entry ? entry->image : nullptr;
     const bool steps = file && (IsMultiFrame(file->image.frameSource) || file->image.pageCount > 1);
     usesFrameBar_ = steps;
@@ -322,10 +323,10 @@ bool PictureView::SetZoom(float zoom, bool redraw) {
         // The centre of what is visible now stays in the centre.
         const int centreX = srcRect_.left + (srcRect_.right - srcRect_.left) / 2;
         const int centreY = srcRect_.top + (srcRect_.bottom - srcRect_.top) / 2;
-        block.offsetX = Trunc(static_cast<float>(clientRect_.right / 2) -
-                              static_cast<float>(centreX) * zoom);
-        block.offsetY = Trunc(static_cast<float>(clientRect_.bottom / 2) -
-                              static_cast<float>(centreY) * zoom);
+        block.offsetX =
+            Trunc(static_cast<float>(clientRect_.right / 2) - static_cast<float>(centreX) * zoom);
+        block.offsetY =
+            Trunc(static_cast<float>(clientRect_.bottom / 2) - static_cast<float>(centreY) * zoom);
     }
     block.zoom = zoom;
     if (redraw) Layout();

@@ -36,8 +36,8 @@ enum : int { kPlayIdle = 0, kPlaying = 1, kPlayStopRequested = -1, kPlayPauseReq
 // with `block`'s zoom, rotation and offsets in a client of clientWidth x
 // clientHeight. Updates block.zoom (zoom to fit) and the offsets.
 struct ViewGeometry {
-    RECT srcRect;   // visible part in image pixels (axes of the rotated image)
-    RECT destRect;  // where it lands in the client area
+    RECT srcRect;    // visible part in image pixels (axes of the rotated image)
+    RECT destRect;   // where it lands in the client area
     int sourceSpan;  // source pixels across destRect's width: the scale of both axes
 };
 ViewGeometry ComputeLayout(EntryBlock* block, int imageWidth, int imageHeight, int clientWidth,
@@ -108,11 +108,11 @@ public:
 
     // Queries of the frame and the thumbnail bar.
     ImageEntry* Entry() const { return entry_; }
-    bool ImageShown() const;    // an entry with a decoded image
-    bool MultiFrame() const;    // its image has a frame source with 2+ frames
-    int PageCount() const;      // 1 without page information
-    int FrameCount() const;     // 1 for still images
-    int ImageWidth() const;     // of the decoded image, else the entry's stored size
+    bool ImageShown() const;  // an entry with a decoded image
+    bool MultiFrame() const;  // its image has a frame source with 2+ frames
+    int PageCount() const;    // 1 without page information
+    int FrameCount() const;   // 1 for still images
+    int ImageWidth() const;   // of the decoded image, else the entry's stored size
     int ImageHeight() const;
     int BitsPerPixel() const;
     int PlayState() const { return playState_; }

@@ -33,6 +33,7 @@ TEST(PictureViewLayout, ZoomOffsetsAndRectangles) {
         int offsetXAfter, offsetYAfter;
         RECT src, dest;
     } cases[] = {
+        // clang-format off
         // Fitting never enlarges: a small picture stays at 1.0, centred.
         {"small fit", 100, 50, kDisplayZoomToFit, 1.0f, 0, 0, 0, 1.0f, 70, 109, {0, 0, 100, 50},
          {70, 109, 170, 159}},
@@ -61,6 +62,7 @@ TEST(PictureViewLayout, ZoomOffsetsAndRectangles) {
          {0, 84, 240, 184}},
         // Zoom 0 lays out nothing.
         {"zoom 0", 100, 50, 0, 0.0f, 0, 3, 4, 0.0f, 3, 4, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         EntryBlock block = Block(c.flags, c.zoom, c.rotation, c.offsetX, c.offsetY);
@@ -79,7 +81,8 @@ TEST(PictureViewLayout, NothingToLayOut) {
     } cases[] = {{0, 10, 240, 268}, {10, -1, 240, 268}, {10, 10, 0, 268}, {10, 10, 240, 0}};
     for (const auto& c : cases) {
         EntryBlock block = Block(kDisplayZoomToFit, 1.0f, 0, 5, 6);
-        const ViewGeometry g = ComputeLayout(&block, c.width, c.height, c.clientWidth, c.clientHeight);
+        const ViewGeometry g =
+            ComputeLayout(&block, c.width, c.height, c.clientWidth, c.clientHeight);
         EXPECT_EQ(Text(g.destRect), "{0,0,0,0}");
         EXPECT_FLOAT_EQ(block.zoom, 1.0f);  // an empty client does not store a zero zoom
         EXPECT_EQ(block.offsetX, 5);
@@ -98,8 +101,8 @@ TEST(PictureViewLayout, AbsurdZoomDoesNotOverflow) {
 TEST(PictureViewLayout, NormaliseRotation) {
     const struct {
         int in, out;
-    } cases[] = {{0, 0},     {90, 90},    {359, 359},   {-359, -359}, {360, 0},   {450, 90},
-                 {-360, 0},  {-450, -90}, {720, 0},     {810, 90},    {-630, -270}};
+    } cases[] = {{0, 0},    {90, 90},    {359, 359}, {-359, -359}, {360, 0},    {450, 90},
+                 {-360, 0}, {-450, -90}, {720, 0},   {810, 90},    {-630, -270}};
     for (const auto& c : cases) EXPECT_EQ(NormaliseRotation(c.in), c.out) << c.in;
 }
 
