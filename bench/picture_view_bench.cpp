@@ -33,6 +33,10 @@ public:
     bool SlideShowRunning() const override { return false; }
     bool FullScreen() const override { return false; }
     bool ThumbnailsFillScreen() const override { return false; }
+    void LockAlbum() override {}
+    void UnlockAlbum() override {}
+    bool PauseLoader() override { return false; }
+    void ResumeLoader() override {}
     void SwitchMenuBar(int) override {}
     void RefreshToolbar() override {}
     int OpenFile(LPCWSTR, bool) override { return 0; }

@@ -567,6 +567,12 @@ int MainFrame::OpenFile(LPCWSTR path, bool add) {
     return result;
 }
 
+bool MainFrame::PauseLoader() {
+    if (!thumbnails_.LoaderRunning()) return false;
+    thumbnails_.StopLoader();
+    return true;
+}
+
 void MainFrame::Navigate(WPARAM code) {
     view_.StopPlayback();
     if (view_.Playing()) return;

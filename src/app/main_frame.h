@@ -108,6 +108,10 @@ public:
     bool SlideShowRunning() const override { return false; }
     bool FullScreen() const override { return fullScreen_; }
     bool ThumbnailsFillScreen() const override { return thumbnailsFillScreen_; }
+    void LockAlbum() override { thumbnails_.LockAlbum(); }
+    void UnlockAlbum() override { thumbnails_.UnlockAlbum(); }
+    bool PauseLoader() override;
+    void ResumeLoader() override { thumbnails_.StartLoader(); }
 
     // For tests and the entry.
     ImageAlbum& Album() { return album_; }

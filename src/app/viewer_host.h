@@ -31,6 +31,16 @@ public:
     // Set while the thumbnail bar fills the screen (command 17330).
     virtual bool ThumbnailsFillScreen() const = 0;
 
+    // The album lock (the thumbnail loader's): the view holds it while it
+    // reads the shown entry, as the loader changes it under the same lock.
+    // Nested use on one thread is harmless.
+    virtual void LockAlbum() = 0;
+    virtual void UnlockAlbum() = 0;
+    // Stops the thumbnail loader if it runs (true) so that a decode on the
+    // main thread has the image library to itself; ResumeLoader restarts it.
+    virtual bool PauseLoader() = 0;
+    virtual void ResumeLoader() = 0;
+
     virtual void SwitchMenuBar(int kind) = 0;
     virtual void RefreshToolbar() = 0;
     // Replaces (or adds to) the album; the count or -code (already reported).

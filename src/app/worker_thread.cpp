@@ -32,14 +32,14 @@ bool WorkerThread::Start(LPTHREAD_START_ROUTINE function, LPVOID parameter, int 
 void WorkerThread::Stop() {
     if (!thread_) return;
     // The thread may be waiting for the lock its owner holds through us.
-    if (lockHeld_) Unlock();
+    ReleaseLock();
     state_ = kStopRequested;
     if (WaitForSingleObject(thread_, kStopWaitMs) == WAIT_TIMEOUT) TerminateThread(thread_, 0);
     Close();
 }
 
 void WorkerThread::Close() {
-    if (lockHeld_) Unlock();
+    ReleaseLock();
     if (thread_) CloseHandle(thread_);
     thread_ = nullptr;
     threadId_ = 0;
@@ -47,18 +47,30 @@ void WorkerThread::Close() {
 }
 
 // The held flag answers "does this thread hold it": a nested lock on the
-// holding thread does nothing, while another thread waits for the section.
-// (A flag shared by both threads would let the second one walk in.)
+// holding thread only counts, while another thread waits for the section.
+// (A flag shared by both threads would let the second one walk in; a nested
+// unlock that released the section would open it under the outer holder.)
 void WorkerThread::Lock() {
-    if (lockHeld_ && lockOwner_ == GetCurrentThreadId()) return;
+    if (lockHeld_ && lockOwner_ == GetCurrentThreadId()) {
+        ++lockDepth_;
+        return;
+    }
     EnterCriticalSection(&lock_);
     lockOwner_ = GetCurrentThreadId();
+    lockDepth_ = 1;
     lockHeld_ = 1;
 }
 
 void WorkerThread::Unlock() {
     if (!lockHeld_ || lockOwner_ != GetCurrentThreadId()) return;
+    if (--lockDepth_ > 0) return;
     lockHeld_ = 0;
     lockOwner_ = 0;
     LeaveCriticalSection(&lock_);
+}
+
+void WorkerThread::ReleaseLock() {
+    if (!lockHeld_ || lockOwner_ != GetCurrentThreadId()) return;
+    lockDepth_ = 1;
+    Unlock();
 }

@@ -22,8 +22,9 @@ public:
                int priority = THREAD_PRIORITY_NORMAL);
     void Stop();
     void Close();
-    // A nested lock on the thread that holds it does nothing; other threads
-    // wait. Unlock on a thread that does not hold it does nothing.
+    // Nested locks on the thread that holds it are counted, and the lock is
+    // released by the matching last unlock; other threads wait. Unlock on a
+    // thread that does not hold it does nothing.
     void Lock();
     void Unlock();
 
@@ -34,6 +35,8 @@ public:
 
 private:
     static DWORD WINAPI Trampoline(LPVOID self);
+    // Releases the lock whatever the nesting, when this thread holds it.
+    void ReleaseLock();
 
     LPTHREAD_START_ROUTINE function_ = nullptr;
     CRITICAL_SECTION lock_;
@@ -42,5 +45,6 @@ private:
     volatile LONG state_ = kNone;
     volatile LONG lockHeld_ = 0;
     volatile DWORD lockOwner_ = 0;  // the thread holding the lock while lockHeld_
+    int lockDepth_ = 0;             // nested locks of the owner
     LPVOID parameter_ = nullptr;
 };

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "album/thumbnail_bar.h"
 #include "app/main_frame_messages.h"
 #include "image/format_handler.h"
 #include "image/frame_source.h"
@@ -643,16 +642,10 @@ void PictureView::StartZoomRect(float fraction) {
 
 // ---- Pages and frames --------------------------------------------------------------------------
 
-bool PictureView::PauseLoader() {
-    ThumbnailBar* bar = host_ ? host_->Thumbnails() : nullptr;
-    if (!bar || !bar->LoaderRunning()) return false;
-    bar->StopLoader();
-    return true;
-}
+bool PictureView::PauseLoader() { return host_ && host_->PauseLoader(); }
 
 void PictureView::ResumeLoader(bool wasRunning) {
-    ThumbnailBar* bar = host_ ? host_->Thumbnails() : nullptr;
-    if (wasRunning && bar) bar->StartLoader();
+    if (wasRunning && host_) host_->ResumeLoader();
 }
 
 bool PictureView::StepPage(int delta) {
@@ -806,6 +799,22 @@ int PictureView::IsCommandEnabled(UINT id) {
 // ---- Messages ----------------------------------------------------------------------------------
 
 LRESULT PictureView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The loader replaces the shown entry under the album lock: what reads
+    // it here holds the lock too (not the hold timer: its menu loop would
+    // keep the loader waiting).
+    struct AlbumLock {
+        ViewerHost* host;
+        explicit AlbumLock(ViewerHost* h) : host(h) {
+            if (host) host->LockAlbum();
+        }
+        ~AlbumLock() {
+            if (host) host->UnlockAlbum();
+        }
+    };
+    const bool readsEntry = message == WM_PAINT || message == WM_ERASEBKGND || message == WM_SIZE ||
+                            message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE ||
+                            message == WM_LBUTTONUP || message == MSG_VIEW_LAYOUT;
+    AlbumLock lock(readsEntry ? host_ : nullptr);
     switch (message) {
         case WM_PAINT:
             OnPaint();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/image_album.h"
+#include "album/thumbnail_bar.h"
 #include "app/settings.h"
 #include "app/viewer_host.h"
 
@@ -43,6 +44,20 @@ public:
     bool SlideShowRunning() const override { return slideShow; }
     bool FullScreen() const override { return fullScreen; }
     bool ThumbnailsFillScreen() const override { return fillScreen; }
+    void LockAlbum() override {
+        if (thumbnails) thumbnails->LockAlbum();
+    }
+    void UnlockAlbum() override {
+        if (thumbnails) thumbnails->UnlockAlbum();
+    }
+    bool PauseLoader() override {
+        if (!thumbnails || !thumbnails->LoaderRunning()) return false;
+        thumbnails->StopLoader();
+        return true;
+    }
+    void ResumeLoader() override {
+        if (thumbnails) thumbnails->StartLoader();
+    }
     void SwitchMenuBar(int kind) override { menuBars.push_back(kind); }
     void RefreshToolbar() override { ++toolbarRefreshes; }
     int OpenFile(LPCWSTR path, bool add) override { return album_.Load(path, add, true); }

@@ -170,7 +170,8 @@ TEST(WorkerThreadTest, TheLockExcludesTheOtherThreadEvenWhenNested) {
         std::atomic<bool> entered{false};
     } shared;
     shared.worker.Lock();
-    shared.worker.Lock();  // nested on the holding thread: nothing
+    shared.worker.Lock();    // nested on the holding thread: counted
+    shared.worker.Unlock();  // the inner unlock keeps it held
     HANDLE other = CreateThread(
         nullptr, 0,
         [](LPVOID p) -> DWORD {

@@ -3,6 +3,9 @@
 // zoom rectangle.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "view/picture_view.h"
 
 namespace {
@@ -18,8 +21,9 @@ EntryBlock Block(DWORD flags, float zoom, int rotation, int offsetX = 0, int off
 }
 
 std::string Text(const RECT& r) {
-    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-           std::to_string(r.right) + "," + std::to_string(r.bottom) + "}";
+    char text[64];
+    std::snprintf(text, sizeof text, "{%d,%d,%d,%d}", (int)r.left, (int)r.top, (int)r.right, (int)r.bottom);
+    return text;
 }
 
 TEST(PictureViewLayout, ZoomOffsetsAndRectangles) {
