@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <csetjmp>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "rimg_plugin.h"
@@ -45,7 +47,21 @@ void Free(void* memory) {
     }
 }
 
+// Without hooks of the host's, a picture must fit in the physical memory
+// available now (the platform commits what it is asked for, so a forged
+// size would otherwise be found out only when the system runs dry).
+constexpr size_t kMemoryCheckBytes = 16u << 20;
+
+bool FitsInMemory(size_t bytes) {
+    if (gCreateDib || bytes < kMemoryCheckBytes) return true;
+    MEMORYSTATUS status = {};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(&status);
+    return bytes <= status.dwAvailPhys;
+}
+
 HBITMAP CreateDib(const BITMAPINFO* info, void** pixels) {
+    if (!FitsInMemory(info->bmiHeader.biSizeImage)) return nullptr;
     HDC memory = CreateCompatibleDC(nullptr);
     if (!memory) return nullptr;
     HBITMAP bitmap = gCreateDib ? gCreateDib(memory, info, pixels)
@@ -68,10 +84,23 @@ struct LoadState {
     HANDLE file;
     BITMAPINFOHEADER* header;
     HBITMAP bitmap;
-    png_bytep* rows;
     BYTE* samples;  // rows with alpha, before compositing
     LoadError error;  // the code a jump back reports
+    size_t blockLimit;  // the largest block libpng may allocate
 };
+
+// libpng's own memory (chunk data, row buffers, tables): one block may not
+// exceed the file's size or kLibraryBlockBytes, whichever is larger, so that
+// a chunk length the file cannot hold is refused (libpng then skips an
+// ancillary chunk and fails on a critical one) instead of allocated.
+constexpr size_t kLibraryBlockBytes = 32u << 20;
+
+png_voidp LibraryAllocate(png_structp png, png_alloc_size_t size) {
+    const size_t limit = *static_cast<const size_t*>(png_get_mem_ptr(png));
+    return size <= limit ? std::malloc(size) : nullptr;
+}
+
+void LibraryFree(png_structp, png_voidp memory) { std::free(memory); }
 
 void ReadData(png_structp png, png_bytep data, size_t length) {
     auto* state = static_cast<LoadState*>(png_get_io_ptr(png));
@@ -90,11 +119,9 @@ void OnError(png_structp png, png_const_charp) {
 void OnWarning(png_structp, png_const_charp) {}
 
 void ReleaseState(LoadState* state) {
-    Free(state->rows);
     Free(state->samples);
     Free(state->header);
     DeleteBitmap(state->bitmap);
-    state->rows = nullptr;
     state->samples = nullptr;
     state->header = nullptr;
     state->bitmap = nullptr;
@@ -220,50 +247,46 @@ LoadError Decode(png_structp png, png_infop info, LoadState* state, RImage* imag
         png_error(png, "no memory");
     }
     BYTE* pixels = static_cast<BYTE*>(bits);
-    // PNG rows run top-down, the image's bottom-up.
-    state->rows = static_cast<png_bytep*>(Allocate(sizeof(png_bytep) * height));
-    if (!state->rows) {
-        state->error = kLoadOutOfMemory;
-        png_error(png, "no memory");
-    }
-    // With alpha the rows are read into a buffer of grey-alpha or blue, green,
-    // red, alpha samples first.
+    // With alpha the rows are read as grey-alpha or blue, green, red, alpha
+    // samples first and composited into the image: one row at a time, or the
+    // whole picture when the file is interlaced (every pass adds to every
+    // row). Without alpha they land in the image directly. PNG rows run
+    // top-down, the image's bottom-up.
     const int channels = bitsPerPixel / 8;
     const size_t alphaStride = static_cast<size_t>(width) * (channels + 1);
+    const bool wholePicture = passes > 1;
     if (alpha) {
-        state->samples = static_cast<BYTE*>(Allocate(alphaStride * height));
+        state->samples = static_cast<BYTE*>(Allocate(alphaStride * (wholePicture ? height : 1)));
         if (!state->samples) {
             state->error = kLoadOutOfMemory;
             png_error(png, "no memory");
         }
     }
-    for (png_uint_32 y = 0; y < height; ++y) {
-        state->rows[y] = alpha ? state->samples + y * alphaStride : pixels + (height - 1 - y) * stride;
-    }
+    auto sampleRow = [&](png_uint_32 y) { return state->samples + (wholePicture ? y * alphaStride : 0); };
+    auto composite = [&](png_uint_32 y) {
+        const BYTE* in = sampleRow(y);
+        BYTE* out = pixels + (height - 1 - y) * stride;
+        for (png_uint_32 x = 0; x < width; ++x) {
+            int a = in[channels];
+            for (int c = 0; c < channels; ++c) {
+                *out++ = static_cast<BYTE>((in[c] * a + 255 * (255 - a) + 127) / 255);
+            }
+            in += channels + 1;
+        }
+    };
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height; ++y) {
             if (gAbort.load()) {
                 state->error = kLoadAborted;
                 png_error(png, "aborted");
             }
-            png_read_row(png, state->rows[y], nullptr);
+            png_read_row(png, alpha ? sampleRow(y) : pixels + (height - 1 - y) * stride, nullptr);
+            if (alpha && !wholePicture) composite(y);
         }
     }
-    if (alpha) {
-        for (png_uint_32 y = 0; y < height; ++y) {
-            const BYTE* in = state->rows[y];
-            BYTE* out = pixels + (height - 1 - y) * stride;
-            for (png_uint_32 x = 0; x < width; ++x) {
-                int a = in[channels];
-                for (int c = 0; c < channels; ++c) {
-                    *out++ = static_cast<BYTE>((in[c] * a + 255 * (255 - a) + 127) / 255);
-                }
-                in += channels + 1;
-            }
-        }
+    if (alpha && wholePicture) {
+        for (png_uint_32 y = 0; y < height; ++y) composite(y);
     }
-    Free(state->rows);
-    state->rows = nullptr;
     Free(state->samples);
     state->samples = nullptr;
 
@@ -291,11 +314,17 @@ RIMG_EXPORT LoadError RLoadImage(HANDLE file, RImage* image, DWORD, DWORD) {
         return kLoadCorrupt;
     }
     // Kept outside this frame so that nothing here changes after setjmp.
-    auto* state = static_cast<LoadState*>(Allocate(sizeof(LoadState)));
+    LoadState* volatile state = static_cast<LoadState*>(Allocate(sizeof(LoadState)));
     if (!state) return kLoadOutOfMemory;
     state->file = file;
     state->error = kLoadCorrupt;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    DWORD sizeHigh = 0;
+    const DWORD sizeLow = GetFileSize(file, &sizeHigh);
+    const uint64_t fileSize = sizeLow == INVALID_FILE_SIZE ? 0 : (uint64_t{sizeHigh} << 32) | sizeLow;
+    state->blockLimit = fileSize > kLibraryBlockBytes && fileSize < SIZE_MAX ? static_cast<size_t>(fileSize)
+                                                                              : kLibraryBlockBytes;
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning,
+                                               &state->blockLimit, LibraryAllocate, LibraryFree);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_read_struct(&png, nullptr, nullptr);

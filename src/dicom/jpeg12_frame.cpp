@@ -125,8 +125,19 @@ int Decode(Context* context, const uint8_t* data, size_t size, int width, int he
     const size_t rowSamples = (size_t)width * (size_t)samplesPerPixel;
     JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                  (JDIMENSION)rowSamples, 1);
-    while (cinfo->output_scanline < cinfo->output_height) {
+    // A single scan whose data ends early (the inserted end of image, or any
+    // marker but a restart marker inside the scan) stops two iMCU rows later:
+    // further rows would be made from nothing. The samples left stay 0.
+    const bool singleScan = !jpeg_has_multiple_scans(cinfo);
+    const JDIMENSION tail = (JDIMENSION)(2 * cinfo->max_v_samp_factor * DCTSIZE);
+    JDIMENSION stop = cinfo->output_height;
+    while (cinfo->output_scanline < stop) {
         if (AbortFlagSet()) return 15;
+        const int marker = cinfo->unread_marker;
+        if (singleScan && stop == cinfo->output_height && cinfo->output_height - cinfo->output_scanline > tail &&
+            marker != 0 && (marker < 0xD0 || marker > 0xD7)) {
+            stop = cinfo->output_scanline + tail;
+        }
         const size_t y = cinfo->output_scanline;
         if (jpeg_read_scanlines(cinfo, row, 1) != 1) return 8;
         uint16_t* out = samples + y * rowSamples;

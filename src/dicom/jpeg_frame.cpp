@@ -196,12 +196,28 @@ int Decode8(Context* context, const uint8_t* data, size_t size, DisplayAdjustmen
     if (context->rows.Begin(adjustment, target, target.samplesPerPixel, false, nullptr, nullptr) != 0) {
         return 1;
     }
-    while (cinfo->output_scanline < cinfo->output_height) {
+    // A single scan whose data ends early (the inserted end of image, or any
+    // marker but a restart marker inside the scan) stops two iMCU rows later
+    // (the library may hold that much decoded data back): further rows would
+    // be made from nothing. The rows it leaves are cleared, so that no row of
+    // an earlier frame shows through.
+    const bool singleScan = !jpeg_has_multiple_scans(cinfo);
+    const JDIMENSION tail = (JDIMENSION)(2 * cinfo->max_v_samp_factor * DCTSIZE);
+    JDIMENSION stop = cinfo->output_height;
+    while (cinfo->output_scanline < stop) {
         if (AbortFlagSet()) return 15;
+        const int marker = cinfo->unread_marker;
+        if (singleScan && stop == cinfo->output_height && cinfo->output_height - cinfo->output_scanline > tail &&
+            marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7)) {
+            stop = cinfo->output_scanline + tail;
+        }
         const int y = (int)cinfo->output_scanline;
         if (jpeg_read_scanlines(cinfo, scanline, 1) != 1) return 8;
         for (size_t i = 0; i < rowSamples; ++i) samples[i] = scanline[0][i];
         context->rows.Write(y, samples);
+    }
+    for (int y = (int)cinfo->output_scanline; y < target.height; ++y) {
+        std::memset(target.Row(y), 0, (size_t)target.width * (size_t)target.samplesPerPixel);
     }
     context->rows.End();
     return 0;

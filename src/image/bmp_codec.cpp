@@ -321,7 +321,7 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
                     std::memset(row, 0, rowLength);
                     int my = memoryRow(y);
                     BYTE* out = RowTarget(my);
-                    in.Read(row, rowLength);
+                    const size_t got = in.Read(row, rowLength);
                     for (int x = 0; x < width; ++x, out += 3) {
                         DWORD v = info.bitsPerPixel == 16 ? U16(row + x * 2) : U32(row + x * 4);
                         out[0] = ChannelValue(blue, v);
@@ -329,6 +329,7 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
                         out[2] = ChannelValue(red, v);
                     }
                     CommitRow(my);
+                    if (got < static_cast<size_t>(rowLength)) break;  // the file ends: the rows left stay black
                 }
                 ImageFree(row);
                 break;
@@ -346,8 +347,14 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
             }
             for (int y = 0; y < rows && !AbortFlagSet(); ++y) {
                 int my = memoryRow(y);
-                in.Read(RowTarget(my), rowLength);
+                BYTE* target = RowTarget(my);
+                // The decimating row buffer holds the previous row: what the
+                // file does not give is cleared, and the rows after it stay
+                // black without being read from nothing.
+                const size_t got = in.Read(target, rowLength);
+                if (got < static_cast<size_t>(rowLength)) std::memset(target + got, 0, rowLength - got);
                 CommitRow(my);
+                if (got < static_cast<size_t>(rowLength)) break;
             }
             return kLoadOk;
         }

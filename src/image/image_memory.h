@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <wingdi.h>
 
+#include <cstdint>
+
 typedef void* (*ImageAllocateFn)(size_t size);
 typedef void (*ImageFreeFn)(void* memory);
 typedef HBITMAP (*ImageCreateDibFn)(HDC dc, const BITMAPINFO* info, void** pixels);
@@ -33,3 +35,14 @@ void* ImageAllocate(size_t size);
 void ImageFree(void* memory);
 HBITMAP ImageCreateDibSection(HDC dc, const BITMAPINFO* info, void** pixels);
 BOOL ImageDeleteObject(HGDIOBJ object);
+
+// The memory ceiling: a block or DIB section larger than it is refused (null),
+// so that a forged header fails with "out of memory" instead of committing
+// memory the system cannot give, which would get the process killed. The
+// default ceiling is the physical memory available at the time of the
+// request (asked for requests of kCeilingCheckBytes and more only); a
+// configured ceiling (tests, fuzzing) replaces it; 0 restores the default.
+constexpr size_t kCeilingCheckBytes = 16u << 20;
+void SetImageMemoryCeiling(size_t bytes);
+// Whether a request of `bytes` is within the ceiling.
+bool ImageRequestFits(uint64_t bytes);

@@ -247,6 +247,7 @@ struct FileSource {
     HANDLE file;
     JOCTET* buffer;
     boolean startOfFile;
+    boolean ended;  // the file ran out and an end-of-image marker stands in
 };
 
 void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<FileSource*>(cinfo->src)->startOfFile = TRUE; }
@@ -263,6 +264,7 @@ boolean FillInput(j_decompress_ptr cinfo) {
         source->buffer[0] = 0xFF;
         source->buffer[1] = JPEG_EOI;
         got = 2;
+        source->ended = TRUE;
     }
     source->pub.next_input_byte = source->buffer;
     source->pub.bytes_in_buffer = got;
@@ -290,6 +292,7 @@ void AttachSource(j_decompress_ptr cinfo, HANDLE file) {
         (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, kInputBufferSize));
     source->file = file;
     source->startOfFile = TRUE;
+    source->ended = FALSE;
     source->pub.init_source = InitSource;
     source->pub.fill_input_buffer = FillInput;
     source->pub.skip_input_data = SkipInput;
@@ -462,7 +465,28 @@ LoadError JpegDecoder::Decode(JpegHandler* handler, DecodeContext* context, HAND
         context->cmykRow = static_cast<BYTE*>(ImageAllocate(((static_cast<size_t>(width) * 4 + 3) & ~size_t(3)) + 4));
         if (!context->cmykRow) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 3);
     }
-    while (cinfo->output_scanline < cinfo->output_height && !AbortFlagSet()) {
+    // A single scan whose data ends early (the file ends, or a marker other
+    // than a restart marker comes up inside the scan, such as the end of
+    // image of a file whose header claims more rows than its data holds)
+    // stops soon after: every further row would be made from nothing, and a
+    // forged size could ask for billions of them. The rows of two more iMCU
+    // rows still come out (the library may hold that much decoded data
+    // back); the rest of the picture stays black. Files of several scans
+    // have been read whole by now, into coefficient memory the size of the
+    // picture.
+    const auto* source = reinterpret_cast<const FileSource*>(cinfo->src);
+    const bool singleScan = !jpeg_has_multiple_scans(cinfo);
+    const JDIMENSION tail = static_cast<JDIMENSION>(2 * cinfo->max_v_samp_factor * DCTSIZE);
+    auto dataEnded = [cinfo, source] {
+        const int marker = cinfo->unread_marker;
+        return source->ended || (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7));
+    };
+    JDIMENSION stop = cinfo->output_height;
+    while (cinfo->output_scanline < stop && !AbortFlagSet()) {
+        if (singleScan && stop == cinfo->output_height &&
+            cinfo->output_height - cinfo->output_scanline > tail && dataEnded()) {
+            stop = cinfo->output_scanline + tail;
+        }
         const int y = height - static_cast<int>(cinfo->output_scanline) - 1;
         BYTE* target = handler->RowTarget(y);
         if (fourComponents) {
@@ -477,7 +501,11 @@ LoadError JpegDecoder::Decode(JpegHandler* handler, DecodeContext* context, HAND
         handler->CommitRow(y);
     }
     // After an abort the library reports too little data: the jump returns 15.
-    jpeg_finish_decompress(cinfo);
+    if (cinfo->output_scanline < cinfo->output_height && !AbortFlagSet()) {
+        jpeg_abort_decompress(cinfo);  // cut short after the end of the file
+    } else {
+        jpeg_finish_decompress(cinfo);
+    }
     context->error.created = false;
     jpeg_destroy_decompress(cinfo);
 
