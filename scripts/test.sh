@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest: first
 # the normal build, then the sanitizer build (ASan + UBSan), then every fuzz
-# target for a few seconds on its seeds (scripts/fuzz.sh runs them longer).
+# target for half a minute on its seeds (scripts/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
