@@ -33,24 +33,6 @@ constexpr size_t kImageMemoryCeiling = 16u << 20;
 constexpr int kMaxPages = 8;
 constexpr int kMaxFrames = 32;
 
-// Plug-ins take their image memory through the hooks a host registers;
-// these hold them to the same ceiling as the image library.
-void* CappedAllocate(size_t size) {
-    return size <= kImageMemoryCeiling ? LocalAlloc(LPTR, size) : nullptr;
-}
-void CappedFree(void* memory) { LocalFree(memory); }
-HBITMAP CappedCreateDib(HDC dc, const BITMAPINFO* info, void** pixels) {
-    const LONG height = info->bmiHeader.biHeight;
-    const int64_t bytes = DibImageSize(info->bmiHeader.biWidth, height < 0 ? -(int64_t)height : height,
-                                       info->bmiHeader.biBitCount);
-    if (bytes < 0 || (uint64_t)bytes > kImageMemoryCeiling) {
-        *pixels = nullptr;
-        return nullptr;
-    }
-    return CreateDIBSection(dc, info, DIB_RGB_COLORS, pixels, nullptr, 0);
-}
-BOOL CappedDeleteObject(HGDIOBJ object) { return DeleteObject(object); }
-
 const DWORD kFlagChoices[] = {0, 0, kLoadFlagReduced, kLoadFlagOneScreen, kLoadFlagTwoScreens,
                               kLoadFlagNoDecimation};
 
@@ -67,8 +49,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     for (int i = 1; i < g_library->ProviderCount(); ++i) {
         ImageProvider* plugin = g_library->Provider(i);
         if (plugin->registerAllocator) {
-            plugin->registerAllocator(CappedAllocate, 0, CappedFree, CappedCreateDib,
-                                      CappedDeleteObject);
+            // The plug-in's memory passes the same ceiling.
+            plugin->registerAllocator(ImageAllocate, 0, ImageFree, ImageCreateDibSection,
+                                      ImageDeleteObject);
         }
     }
     return 0;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the seed corpus of every fuzz target in fuzz/corpus/NAME from the
-# test fixtures (the image and codec fixture scripts, the DICOM handler,
+# Fills fuzz/corpus/NAME, the starting inputs of each fuzz target, with what
+# the fixture scripts of the tests write (the image and codec, the DICOM handler,
 # compressed-frame and lossless fixture scripts) and the DICOM test files of
 # Debian's python3-pydicom: whole files by extension, the lossless JPEG and
 # RLE frames taken out of their data sets, a few album files. Files above

@@ -134,21 +134,6 @@ Bytes JpegOfSize(uint16_t width, uint16_t height) {
     return {};
 }
 
-// Plug-ins get their image memory through hooks the test registers, held to
-// the same ceiling as the image library.
-size_t g_pluginCeiling = 0;
-void* CappedAllocate(size_t size) { return size <= g_pluginCeiling ? LocalAlloc(LPTR, size) : nullptr; }
-void CappedFree(void* memory) { LocalFree(memory); }
-HBITMAP CappedCreateDib(HDC dc, const BITMAPINFO* info, void** pixels) {
-    const int64_t bytes = DibImageSize(info->bmiHeader.biWidth, info->bmiHeader.biHeight, info->bmiHeader.biBitCount);
-    if (bytes < 0 || (uint64_t)bytes > g_pluginCeiling) {
-        *pixels = nullptr;
-        return nullptr;
-    }
-    return CreateDIBSection(dc, info, DIB_RGB_COLORS, pixels, nullptr, 0);
-}
-BOOL CappedDeleteObject(HGDIOBJ object) { return DeleteObject(object); }
-
 class HostileImageTest : public CodecTest {
 protected:
     static constexpr size_t kCeiling = 64u << 20;
@@ -157,8 +142,8 @@ protected:
         CodecTest::SetUp();
         InstallPlugins({std::string(KESTRAVA_BIN_DIR) + "/RImgPng.dll"});
         ASSERT_EQ(library_.ProviderCount(), 2);
-        g_pluginCeiling = kCeiling;
-        library_.Provider(1)->registerAllocator(CappedAllocate, 0, CappedFree, CappedCreateDib, CappedDeleteObject);
+        // The plug-in's memory passes the image library's ceiling too.
+        library_.Provider(1)->registerAllocator(ImageAllocate, 0, ImageFree, ImageCreateDibSection, ImageDeleteObject);
         SetImageMemoryCeiling(kCeiling);
     }
     void TearDown() override {
