@@ -9,7 +9,7 @@ PACKAGES=(
     # tests and benchmarks
     googletest libgtest-dev libbenchmark-dev python3
     # platform layer: fonts and text, screen, screenshots
-    libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core fonts-liberation2
+    libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
     libsdl2-dev libpng-dev
     # end-to-end tests in a real X server
     xvfb xauth xdotool

@@ -158,31 +158,60 @@ bool ImageAlbum::FullPath(int index, bool preferSourceUrl, WCHAR* out, size_t ou
     return JoinToBase(entry->path.c_str(), out, outChars);
 }
 
+namespace {
+
+// What Load opens for a path: a folder becomes the pattern "folder\*"; a
+// name with wildcards is a pattern; anything else must be an existing file.
+LoadError ResolveOpenPath(LPCWSTR path, std::u16string* resolved, bool* pattern) {
+    resolved->assign(path != nullptr ? path : u"");
+    *pattern = false;
+    DWORD attributes = GetFileAttributesW(resolved->c_str());
+    if (!resolved->empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (resolved->back() != u'\\') *resolved += u'\\';
+        *resolved += u'*';
+        *pattern = true;
+    } else {
+        size_t slash = resolved->rfind(u'\\');
+        if (slash == std::u16string::npos) return kLoadPathNotFound;
+        *pattern = resolved->find_first_of(u"*?", slash + 1) != std::u16string::npos;
+        if (!*pattern && attributes == INVALID_FILE_ATTRIBUTES) return kLoadPathNotFound;
+    }
+    if (resolved->size() >= MAX_PATH) return kLoadPathNotFound;
+    return kLoadOk;
+}
+
+bool IsAlbumFileName(const std::u16string& resolved, bool pattern) {
+    LPCWSTR extension = PathExtension(resolved.c_str() + resolved.rfind(u'\\') + 1);
+    return !pattern && extension != nullptr && platform::EqualsIgnoreCase(extension, u"MAB");
+}
+
+}  // namespace
+
+LoadError ImageAlbum::Probe(LPCWSTR path) {
+    std::u16string resolved;
+    bool pattern = false;
+    LoadError error = ResolveOpenPath(path, &resolved, &pattern);
+    if (error != kLoadOk || !IsAlbumFileName(resolved, pattern)) return error;
+    std::vector<BYTE> bytes;
+    if (!ReadWholeFile(resolved.c_str(), &bytes, &error)) return error;
+    AlbumFileContents contents;
+    return ParseAlbumFile(bytes.data(), bytes.size(), &contents);
+}
+
 int ImageAlbum::Load(LPCWSTR path, bool add, bool recurse) {
+    std::u16string resolved;
+    bool pattern = false;
+    const LoadError resolveError = ResolveOpenPath(path, &resolved, &pattern);
     bool replace = count_ == 0 || !add;
     if (replace) {
         Clear();
         baseFolder[0] = 0;
         current = -1;
-    } else {
-        current = count_;
     }
-
-    std::u16string resolved(path != nullptr ? path : u"");
-    bool pattern = false;
-    DWORD attributes = GetFileAttributesW(resolved.c_str());
-    if (!resolved.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (resolved.back() != u'\\') resolved += u'\\';
-        resolved += u'*';
-        pattern = true;
-    } else {
-        size_t slash = resolved.rfind(u'\\');
-        if (slash == std::u16string::npos) return -int(kLoadPathNotFound);
-        pattern = resolved.find_first_of(u"*?", slash + 1) != std::u16string::npos;
-        if (!pattern && attributes == INVALID_FILE_ATTRIBUTES) return -int(kLoadPathNotFound);
-    }
-    if (resolved.size() >= MAX_PATH) return -int(kLoadPathNotFound);
+    // Nothing to add: the album stays as it was.
+    if (resolveError != kLoadOk) return -int(resolveError);
+    if (!replace) current = count_;
     size_t slash = resolved.rfind(u'\\');
     std::u16string folder = resolved.substr(0, slash);
     std::u16string name = resolved.substr(slash + 1);
@@ -192,8 +221,7 @@ int ImageAlbum::Load(LPCWSTR path, bool add, bool recurse) {
         CopyPath(baseFolder, folder);
     }
 
-    LPCWSTR extension = PathExtension(name.c_str());
-    if (!pattern && extension != nullptr && platform::EqualsIgnoreCase(extension, u"MAB")) {
+    if (IsAlbumFileName(resolved, pattern)) {
         int first = replace ? 0 : count_;
         LoadError error = replace ? ReadAlbumFile(resolved.c_str(), false)
                                   : ReadAlbumFile(resolved.c_str(), true);

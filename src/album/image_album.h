@@ -48,6 +48,10 @@ public:
     // file (".mab"); with `add` (and a non-empty album) appends instead of
     // replacing. Returns the entry count, or -LoadError.
     int Load(LPCWSTR path, bool add, bool recurse);
+    // Whether Load would find what `path` names, without touching any album:
+    // 0, kLoadPathNotFound, or an album file's read or parse error. The
+    // frame asks first, so that a failed open keeps the album it has.
+    static LoadError Probe(LPCWSTR path);
     // A fresh entry with that path appended; null (album emptied) when the
     // array cannot grow, null without change when the path is too long.
     ImageEntry* Append(LPCWSTR path);

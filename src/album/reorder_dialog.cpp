@@ -11,7 +11,12 @@
 ReorderDialog::ReorderDialog(const ImageAlbum& album, HWND parent)
     : DialogBase(IDD_REORDER, parent) {
     order_.reserve(static_cast<size_t>(album.Count()));
-    for (int i = 0; i < album.Count(); ++i) order_.push_back(album.Entry(i));
+    items_.reserve(static_cast<size_t>(album.Count()));
+    for (int i = 0; i < album.Count(); ++i) {
+        ImageEntry* entry = album.Entry(i);
+        order_.push_back(entry);
+        items_.push_back({entry->Name(), entry->block.fileTime, entry->block.fileSize});
+    }
 }
 
 LRESULT ReorderDialog::OnInitDialog() {
@@ -29,8 +34,8 @@ void ReorderDialog::Fill(int selection) {
     HWND list = GetDlgItem(hwnd_, IDC_REORDER_LIST);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    for (size_t i = 0; i < order_.size(); ++i) {
-        const LRESULT item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(order_[i]->Name()));
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const LRESULT item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_[i].name.c_str()));
         if (item >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     }
     if (selection >= 0) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
@@ -47,28 +52,42 @@ void ReorderDialog::MoveSelection(int step) {
         return;
     }
     std::swap(order_[static_cast<size_t>(selected)], order_[static_cast<size_t>(other)]);
+    std::swap(items_[static_cast<size_t>(selected)], items_[static_cast<size_t>(other)]);
     Fill(other);
 }
 
 void ReorderDialog::Sort(int operation) {
-    // The album's own orders: names ignoring case, file times, sizes.
+    // The album's own orders: names ignoring case, file times, sizes. The
+    // sort runs over indices so that both arrays follow it.
+    std::vector<size_t> index(items_.size());
+    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
+    const std::vector<Item>& items = items_;
     switch (operation) {
     case kSortByName:
-        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
-            return lstrcmpiW(a->Name(), b->Name()) < 0;
+        std::sort(index.begin(), index.end(), [&](size_t a, size_t b) {
+            return lstrcmpiW(items[a].name.c_str(), items[b].name.c_str()) < 0;
         });
         break;
     case kSortByTime:
-        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
-            return CompareFileTime(&a->block.fileTime, &b->block.fileTime) < 0;
+        std::sort(index.begin(), index.end(), [&](size_t a, size_t b) {
+            return CompareFileTime(&items[a].fileTime, &items[b].fileTime) < 0;
         });
         break;
     default:
-        std::sort(order_.begin(), order_.end(), [](const ImageEntry* a, const ImageEntry* b) {
-            return a->block.fileSize < b->block.fileSize;
-        });
+        std::sort(index.begin(), index.end(),
+                  [&](size_t a, size_t b) { return items[a].fileSize < items[b].fileSize; });
         break;
     }
+    std::vector<ImageEntry*> order;
+    std::vector<Item> sorted;
+    order.reserve(index.size());
+    sorted.reserve(index.size());
+    for (size_t i : index) {
+        order.push_back(order_[i]);
+        sorted.push_back(std::move(items_[i]));
+    }
+    order_.swap(order);
+    items_.swap(sorted);
     Fill(-1);
 }
 

@@ -227,7 +227,15 @@ const TBBUTTON* MainFrame::ToolbarButtons(int* count) const {
 }
 
 void MainFrame::SwitchMenuBar(int kind) {
+    // The input-panel button is hidden while the bar changes and comes back
+    // with the new bar: outside full screen it is always offered.
     SHFullScreen(hwnd_, SHFS_HIDESIPBUTTON);
+    struct ShowSipButton {
+        const MainFrame* frame;
+        ~ShowSipButton() {
+            if (!frame->fullScreen_) SHFullScreen(frame->hwnd_, SHFS_SHOWSIPBUTTON);
+        }
+    } showSipButton{this};
     if (kind != menuBarKind_) {
         if (kind == kMenuBarNone) kind = menuBarKind_;
         const UINT* tipIds = nullptr;
@@ -389,8 +397,9 @@ void MainFrame::OnInitMenuPopup(HMENU menu) {
     const bool playing = false;
     SetItemText(menu, IDM_SLIDE_SHOW, slideShow ? 21323 : 21324);
     SetItemText(menu, IDM_PLAY_VIDEO, playing ? 10004 : 10003);
-    const bool barShown = thumbnails_.Handle() && IsWindowVisible(thumbnails_.Handle());
-    SetItemText(menu, IDM_TOGGLE_THUMBNAILS, barShown ? 21344 : 21343);
+    // The label says what the command will do to the setting: full screen
+    // hides the strip whatever the setting says.
+    SetItemText(menu, IDM_TOGGLE_THUMBNAILS, options_.prevHideBar ? 21343 : 21344);
     CheckMenuItem(menu, IDM_FULL_SCREEN, MF_BYCOMMAND | (fullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     const ImageEntry* shown = view_.ImageShown() ? view_.Entry() : nullptr;
     if (shown) {
@@ -487,7 +496,10 @@ void MainFrame::SetFullScreen(bool on) {
     } else {
         SHFullScreen(hwnd_, SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON | SHFS_SHOWSTARTICON);
         if (bar_.MenuBar()) ShowWindow(bar_.MenuBar(), SW_SHOW);
-        MoveWindow(hwnd_, 0, 26, width, height, TRUE);
+        // Just below the navigation bar, which is twice as tall on the large screens.
+        RECT work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        MoveWindow(hwnd_, 0, work.top, width, height, TRUE);
         bar_.FitContent(content_);
         if (!options_.prevHideBar) ShowThumbnails(true);
     }
@@ -536,10 +548,29 @@ void MainFrame::ShowMainLayout() {
 void MainFrame::OpenStoredFile() {
     PumpMessages();
     LoadFileName(options_.currentFile, MAX_PATH);
-    OpenFile(options_.currentFile, false);
+    if (OpenFile(options_.currentFile, false) < 0) {
+        // A start-up file that cannot be opened is reported once: the next
+        // start opens the default folder instead.
+        ForgetFileName();
+        options_.currentFile[0] = 0;
+    }
+}
+
+void MainFrame::ReportOpenError(int code) {
+    WCHAR caption[32];
+    lstrcpynW(caption, LoadResString(kErrorCaptionId, instance_), 32);
+    if (!caption[0]) lstrcpyW(caption, u"ERROR");
+    MessageBoxW(hwnd_, LoadErrorMessage(static_cast<LoadError>(code)), caption, MB_OK | MB_ICONSTOP);
 }
 
 int MainFrame::OpenFile(LPCWSTR path, bool add) {
+    // A path that cannot be opened (missing, a damaged album file) leaves the
+    // album, the shown picture and the current file as they were.
+    const LoadError probe = ImageAlbum::Probe(path);
+    if (probe != kLoadOk) {
+        ReportOpenError(probe);
+        return -int(probe);
+    }
     if (!add) view_.ShowEntry(nullptr, true);
     StopSlideShow();
     view_.StopPlayback();
@@ -553,11 +584,7 @@ int MainFrame::OpenFile(LPCWSTR path, bool add) {
     const int result = album_.Load(copy, add, true);
     thumbnails_.UnlockAlbum();
     if (result < 0) {
-        const int code = -result;
-        WCHAR caption[32];
-        lstrcpynW(caption, LoadResString(kErrorCaptionId, instance_), 32);
-        if (!caption[0]) lstrcpyW(caption, u"ERROR");
-        MessageBoxW(hwnd_, LoadErrorMessage(static_cast<LoadError>(code)), caption, MB_OK | MB_ICONSTOP);
+        ReportOpenError(-result);
     } else {
         lstrcpynW(options_.currentFile, copy, MAX_PATH);
     }
@@ -640,16 +667,23 @@ void MainFrame::OpenWithDialog(bool add) {
 
 
 void MainFrame::SetRotationOfAll(bool rotateToFit, int rotation) {
+    // The loader writes the same blocks when it decodes: under the album lock.
+    thumbnails_.LockAlbum();
     for (int i = 0; i < album_.Count(); ++i) {
         ImageEntry* entry = album_.Entry(i);
         if (!entry) continue;
-        // An entry still to be initialised at its first decode keeps that.
-        if (entry->block.flags != kDisplayUninitialised) {
-            entry->block.flags = rotateToFit ? (entry->block.flags | kDisplayRotateToFit)
-                                             : (entry->block.flags & ~kDisplayRotateToFit);
+        // An entry not yet decoded is set up now as its first decode would
+        // do it, so that the first decode does not overwrite this choice.
+        if (entry->block.flags == kDisplayUninitialised) {
+            entry->block.zoom = 1.0f;
+            entry->block.flags = options_.autoZoomToFit ? kDisplayZoomToFit : 0;
         }
+        entry->block.flags = rotateToFit ? (entry->block.flags | kDisplayRotateToFit)
+                                         : (entry->block.flags & ~kDisplayRotateToFit);
         entry->block.rotation = rotation;
     }
+    thumbnails_.UnlockAlbum();
+    if (view_.ImageShown()) view_.RotationReset();
 }
 
 // ---- Options, about, help ----------------------------------------------------------------------
@@ -742,7 +776,8 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     case IDM_TOGGLE_THUMBNAILS:
         options_.prevHideBar = !options_.prevHideBar;
-        PlaceThumbnails();
+        // In full screen only the setting changes; leaving full screen applies it.
+        if (!fullScreen_) PlaceThumbnails();
         return true;
     case IDM_DELETE_IMAGE: case IDM_SORT_BY_NAME: case IDM_SORT_BY_TIME: case IDM_SORT_BY_SIZE:
     case IDM_SORT_MANUALLY: case IDM_MOVE_LEFT: case IDM_MOVE_RIGHT:

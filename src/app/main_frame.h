@@ -131,6 +131,8 @@ private:
     void OpenStoredFile();
     void OnDestroy();
     void ShowThumbnails(bool show);
+    // The load error's message box (caption "ERROR").
+    void ReportOpenError(int code);
     // Unless the bar is hidden: places it by "PrevPosition" and gives it its
     // mode (when the position differs from the one applied last) and shows
     // it. Then lays the panes out.

@@ -2,6 +2,8 @@
 // frame.
 #include "app/pane_container.h"
 
+#include <algorithm>
+
 #include "app/main_frame_messages.h"
 
 void PaneContainer::SetPanes(HWND first, HWND second, Orientation orientation, bool smallLast) {
@@ -71,7 +73,10 @@ void PaneContainer::Paint(HDC dc) {
     if (splash_) {
         HDC memory = CreateCompatibleDC(dc);
         HGDIOBJ old = SelectObject(memory, splash_);
-        BitBlt(dc, 0, 0, 240, 320, memory, 0, 0, SRCCOPY);
+        // The 240x320 picture covers the screen; large screens show it at
+        // twice the size, as they show the rest of the interface.
+        const int scale = std::max(1, GetSystemMetrics(SM_CXBORDER));
+        StretchBlt(dc, 0, 0, 240 * scale, 320 * scale, memory, 0, 0, 240, 320, SRCCOPY);
         SelectObject(memory, old);
         DeleteDC(memory);
         return;

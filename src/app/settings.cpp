@@ -75,6 +75,15 @@ void StoreFileName(LPCWSTR path) {
     if (store.Open(u"Options", true)) store.WriteString(u"FileName", path);
 }
 
+void ForgetFileName() {
+    HKEY key = nullptr;
+    WCHAR path[MAX_PATH];
+    wsprintfW(path, u"%sOptions", KESTRAVA_SETTINGS_BASE);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, u"FileName");
+    RegCloseKey(key);
+}
+
 void LoadSettings(SettingsBlock* block, RecentAddresses* recent) {
     ZeroMemory(block, sizeof(*block));
     ZeroMemory(recent, sizeof(*recent));

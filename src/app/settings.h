@@ -59,3 +59,5 @@ void SaveSettings(const SettingsBlock& block, const RecentAddresses& recent);
 void LoadFileName(LPWSTR buffer, DWORD capacity);
 // Stores "FileName" unless the path is empty or ends with ".url".
 void StoreFileName(LPCWSTR path);
+// Removes "FileName", so that the next start opens the default folder.
+void ForgetFileName();

@@ -103,7 +103,9 @@ void InitFullScreenDialog(HWND dialog, DWORD flags) {
     SHINITDLGINFO info = {};
     info.dwMask = SHIDIM_FLAGS;
     info.hDlg = dialog;
-    info.dwFlags = flags | SHIDIF_SIZEDLGFULLSCREEN;
+    // A full-screen dialog covers the frame's menu bar with an empty one of
+    // its own, so nothing of the frame behind it can be tapped.
+    info.dwFlags = flags | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_EMPTYMENU;
     SHInitDialog(&info);
 }
 

@@ -352,6 +352,11 @@ bool PictureView::Rotate(int degrees, bool redraw) {
     return true;
 }
 
+void PictureView::RotationReset() {
+    userRotated_ = false;
+    Layout();
+}
+
 void PictureView::Layout() {
     if (!hwnd_) return;
     if (!OnWindowThread()) {

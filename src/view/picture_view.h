@@ -92,6 +92,10 @@ public:
     // degrees +-90/180/270, or -1 for rotate to fit. False when no image is
     // shown.
     bool Rotate(int degrees, bool redraw);
+    // The shown entry's rotation was set from outside (the all-entries
+    // commands, the landscape option): the user's own turn no longer holds,
+    // and the picture is laid out again.
+    void RotationReset();
     void Layout();
     void StopPlayback();
     // The frame offers every command here first; true when consumed.

@@ -391,6 +391,67 @@ TEST_F(DialogTest, PenInputToTheDisabledOwnerIsDropped) {
     }
 }
 
+// A modal dialog takes its owner's whole top-level window out of use: the
+// window, the top-level windows it owns (a menu bar is an owned popup) and
+// its hot keys; windows of nobody else are left alone. Each row names what
+// the dialog is given as its owner.
+TEST_F(DialogTest, ModalDialogDisablesItsOwnersWholeWindow) {
+    enum class OwnerKind { TopLevel, Child, None };
+    const struct {
+        OwnerKind kind;
+        bool familyDisabled;
+    } cases[] = {
+        {OwnerKind::TopLevel, true},
+        {OwnerKind::Child, true},
+        {OwnerKind::None, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        HWND child = Child(owner_, 5, 0, 0, 50, 50);
+        HWND bar = CreateWindowExW(WS_EX_TOPMOST, gwes_test::kRecordingClass, u"bar", WS_POPUP | WS_VISIBLE, 0, 294,
+                                   240, 26, owner_, nullptr, nullptr, nullptr);
+        HWND stranger = Top(0, 0, 20, 20);
+        HWND alreadyOff = CreateWindowExW(0, gwes_test::kRecordingClass, u"off", WS_POPUP | WS_DISABLED, 0, 0, 10,
+                                          10, owner_, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(child && bar && stranger && alreadyOff);
+        ASSERT_TRUE(RegisterHotKey(owner_, 7, 0, VK_F5));
+        HWND dialogOwner = c.kind == OwnerKind::TopLevel ? owner_ : c.kind == OwnerKind::Child ? child : nullptr;
+        Driver driver;
+        bool hotKeySeen = false;
+        driver.steps = {
+            Do([&](HWND) {
+                EXPECT_EQ(IsWindowEnabled(owner_) == FALSE, c.familyDisabled);
+                EXPECT_EQ(IsWindowEnabled(bar) == FALSE, c.familyDisabled);
+                EXPECT_TRUE(IsWindowEnabled(stranger));
+                gwes_test::ClearLog();
+                // A tap on the bar and the owner's hot key.
+                platform::InjectPen(platform::Pen::Down, 120, 305);
+                platform::InjectPen(platform::Pen::Up, 120, 305);
+                platform::InjectKey(VK_F5, true);
+                platform::InjectKey(VK_F5, false);
+            }),
+            Do([&](HWND) {
+                for (const gwes_test::Logged& l : gwes_test::TakeLog()) {
+                    if (l.message == WM_HOTKEY) hotKeySeen = true;
+                    if (c.familyDisabled) EXPECT_FALSE(l.hwnd == bar && l.message == WM_LBUTTONDOWN);
+                }
+            }),
+            Do([](HWND d) { EndDialog(d, IDOK); }),
+        };
+        EXPECT_EQ(DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_DLG_TESTCTL), dialogOwner, DriverProc,
+                                  reinterpret_cast<LPARAM>(&driver)),
+                  IDOK);
+        EXPECT_EQ(hotKeySeen, !c.familyDisabled);
+        // Back as they were, the one that was disabled before included.
+        EXPECT_TRUE(IsWindowEnabled(owner_));
+        EXPECT_TRUE(IsWindowEnabled(bar));
+        EXPECT_FALSE(IsWindowEnabled(alreadyOff));
+        UnregisterHotKey(owner_, 7);
+        for (HWND h : {child, bar, stranger, alreadyOff}) DestroyWindow(h);
+        Pump();
+    }
+}
+
 TEST_F(DialogTest, EndDialogDuringInitNeverShowsTheDialog) {
     Driver driver;
     driver.hook = [](HWND d, UINT message, WPARAM, LPARAM) -> INT_PTR {

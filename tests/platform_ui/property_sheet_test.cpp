@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "aygshell.h"
 #include "bars_fixture.h"
 #include "bars_ids.h"
 
@@ -184,11 +185,53 @@ TEST_F(PropertySheetTest, EscapeCancels) {
     EXPECT_EQ(g_notes, (std::vector<Note>{{0, kSet, 0}, {0, kQuery, 0}, {0, kReset, 0}}));
 }
 
+// The input panel comes up over the bottom of a page while the control
+// being typed in lies there: the sheet gives way to the panel and the page
+// moves up so that the control stays in sight, then goes back.
+TEST_F(PropertySheetTest, FocusedControlStaysVisibleAboveTheInputPanel) {
+    bool checked = false;
+    HWND edit = nullptr;
+    SHFullScreen(parent_, SHFS_SHOWSIPBUTTON);  // the navigation bar with its input-panel button
+    Drive([&edit](HWND, HWND page) {
+        edit = GetDlgItem(page, IDC_BARS_EDIT);
+        RECT r = {};
+        GetClientRect(edit, &r);
+        // The edit, then the navigation bar's input-panel button.
+        return TapAt(Centre(edit, r)) + "idle\ntap 228 13\nidle\nkey escape\n";
+    });
+    g_watch = [&](HWND page, UINT code) {
+        if (code != kQuery) return;
+        checked = true;
+        HWND sheet = GetParent(page);
+        EXPECT_EQ(GetFocus(), edit);
+        SIPINFO si = {};
+        si.cbSize = sizeof(si);
+        ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+        ASSERT_TRUE(si.fdwFlags & SIPF_ON);
+        RECT sheetRect, editRect, display;
+        GetWindowRect(sheet, &sheetRect);
+        EXPECT_EQ(sheetRect.bottom, si.rcVisibleDesktop.bottom);
+        HWND tab = GetDlgItem(sheet, 12320);
+        GetClientRect(tab, &display);
+        TabCtrl_AdjustRect(tab, FALSE, &display);
+        MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&display), 2);
+        GetWindowRect(edit, &editRect);
+        EXPECT_LE(editRect.bottom, display.bottom);
+        EXPECT_GE(editRect.top, sheetRect.top);
+    };
+    EXPECT_EQ(PropertySheetW(&header_), 0);
+    EXPECT_TRUE(checked);
+    SipShowIM(SIPF_OFF);
+}
+
 TEST_F(PropertySheetTest, MaximisedWithTabsAtTheBottom) {
     Drive([](HWND sheet, HWND page) {
+        // Below the navigation bar and above the 26-pixel menu bar, whose
+        // buttons would cover the tabs.
         RECT r, work;
         GetWindowRect(sheet, &r);
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        work.bottom = GetSystemMetrics(SM_CYSCREEN) - 26;
         EXPECT_TRUE(EqualRect(&r, &work));
         WCHAR text[64];
         GetWindowTextW(sheet, text, 64);

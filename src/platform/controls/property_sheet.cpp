@@ -15,6 +15,7 @@
 
 #include "controls/bar_controls.h"
 #include "controls/common_controls.h"
+#include "gwes/window_manager.h"
 
 // An HPROPSHEETPAGE: the page record as it was given, extra bytes included.
 struct _PSP {
@@ -353,6 +354,40 @@ void Help(Sheet& s) { NotifyPage(s, s.current, PSN_HELP); }
 
 // ---- Layout and painting ----
 
+// A maximised sheet fills the visible desktop: below the navigation bar,
+// above the input panel when it is up and above the menu bar, whose
+// buttons would otherwise cover the tabs at the sheet's bottom.
+RECT MaximizedRect() {
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    work.bottom = std::min(work.bottom, gwes::MenuBarRect().top);
+    if (work.bottom < work.top) work.bottom = work.top;
+    return work;
+}
+
+// The top of the current page is moved up (keeping its bottom where it
+// was) when the control with the focus would lie below the display area,
+// as happens when the input panel comes up under a page made for the
+// whole screen. Returns how far.
+int PageShift(const Sheet& s, const RECT& display) {
+    if (s.current < 0) return 0;
+    HWND page = s.pages[static_cast<size_t>(s.current)]->hwnd;
+    HWND focus = GetFocus();
+    if (!page || !focus || !IsChild(page, focus)) return 0;
+    RECT control;
+    GetWindowRect(focus, &control);
+    // Where the control would be with the page at the top of the display area.
+    RECT pageRect;
+    GetWindowRect(page, &pageRect);
+    POINT origin = {display.left, display.top};
+    ClientToScreen(s.hwnd, &origin);
+    const int bottom = static_cast<int>(control.bottom - pageRect.top + origin.y);
+    RECT displayScreen = display;
+    MapWindowPoints(s.hwnd, nullptr, reinterpret_cast<POINT*>(&displayScreen), 2);
+    const int overflow = bottom - static_cast<int>(displayScreen.bottom) + 2;
+    return std::max(0, overflow);
+}
+
 void Layout(Sheet& s) {
     RECT client;
     GetClientRect(s.hwnd, &client);
@@ -377,10 +412,14 @@ void Layout(Sheet& s) {
     }
     MoveWindow(s.tab, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
     RECT display = DisplayArea(s);
+    const int shift = PageShift(s, display);
     for (auto& page : s.pages)
         if (page->hwnd)
-            SetWindowPos(page->hwnd, HWND_TOP, display.left, display.top, display.right - display.left,
-                         display.bottom - display.top, SWP_NOACTIVATE);
+            SetWindowPos(page->hwnd, HWND_TOP, display.left, display.top - shift, display.right - display.left,
+                         display.bottom - display.top + shift, SWP_NOACTIVATE);
+    // A page moved up passes under the sheet's own button.
+    if (shift > 0)
+        if (HWND ok = GetDlgItem(s.hwnd, IDOK)) SetWindowPos(ok, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void PaintTitle(Sheet& s) {
@@ -489,9 +528,8 @@ BOOL InitSheet(Sheet& s, HWND hwnd) {
     s.titleFont = CreateFontIndirectW(&lf);
 
     if (s.maximized) {
-        RECT work;
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        MoveWindow(hwnd, work.left, work.top, work.right - work.left, work.bottom - work.top, FALSE);
+        RECT r = MaximizedRect();
+        MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
     }
     s.tab = CreateWindowExW(0, WC_TABCONTROLW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
                             0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControlId)),
@@ -677,6 +715,17 @@ INT_PTR CALLBACK SheetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_SIZE:
         Layout(*s);
         return TRUE;
+    case WM_SETTINGCHANGE:
+        // The input panel went up or down: a maximised sheet follows the
+        // visible desktop and keeps the focused control in sight.
+        if (wParam == SPI_SETSIPINFO && s->maximized) {
+            RECT r = MaximizedRect();
+            RECT now;
+            GetWindowRect(hwnd, &now);
+            if (!EqualRect(&r, &now)) MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+            else Layout(*s);
+        }
+        return FALSE;
     case WM_PAINT:
         PaintTitle(*s);
         return TRUE;

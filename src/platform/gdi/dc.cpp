@@ -2,6 +2,7 @@
 // SaveDC/RestoreDC, device capabilities, and the drawing target with its clip.
 #include "gdi/dc.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "gdi/display_dc.h"
@@ -536,7 +537,10 @@ int GetDeviceCaps(HDC handle, int index) {
         height = fb.height;
         bpp = fb.bitsPerPixel;
     }
-    constexpr int kDpi = 96;
+    // Screens of 480 pixels and more across their short side show the
+    // interface at twice the size, as high-resolution handhelds did: 192
+    // logical dots per inch, so point sizes and dialog units double too.
+    const int kDpi = std::min(width, height) >= 480 ? 192 : 96;
     switch (index) {
         case DRIVERVERSION:
             return 0x0400;

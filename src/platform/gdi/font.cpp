@@ -30,7 +30,9 @@ std::recursive_mutex& FontLock() {
 
 LOGFONTW SystemLogFont() {
     LOGFONTW lf{};
-    lf.lfHeight = -12;  // 9 points at 96 dots per inch
+    // 8 points, the handheld's system font: 11 pixels at 96 dots per inch,
+    // twice that on the large screens (see LOGPIXELSY).
+    lf.lfHeight = -11 * std::max(1, GetSystemMetrics(SM_CXBORDER));
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
@@ -51,15 +53,18 @@ LOGFONTW FixedLogFont() {
 namespace {
 
 // Faces of the device that are not installed here, and what stands in.
+// Tahoma is a narrow face: DejaVu Sans Condensed has its widths (dialog
+// base units 6 x 13 at 8 points, as Tahoma gives), where DejaVu Sans is a
+// seventh wider and pushes texts out of the controls made for Tahoma.
 struct Alias {
     const char* deviceFace;
     const char* family;
 };
 constexpr Alias kAliases[] = {
-    {"tahoma", "DejaVu Sans"},
-    {"ms sans serif", "DejaVu Sans"},
-    {"ms shell dlg", "DejaVu Sans"},
-    {"system", "DejaVu Sans"},
+    {"tahoma", "DejaVu Sans Condensed"},
+    {"ms sans serif", "DejaVu Sans Condensed"},
+    {"ms shell dlg", "DejaVu Sans Condensed"},
+    {"system", "DejaVu Sans Condensed"},
     {"arial", "Liberation Sans"},
     {"helvetica", "Liberation Sans"},
     {"times new roman", "Liberation Serif"},
@@ -81,7 +86,7 @@ std::string FaceName(const LOGFONTW& lf) {
 
 std::string FamilyFor(const std::string& face) {
     std::string lower = Lower(face);
-    if (lower.empty()) return "DejaVu Sans";
+    if (lower.empty()) return "DejaVu Sans Condensed";
     for (const Alias& a : kAliases)
         if (lower == a.deviceFace) return a.family;
     return face;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "gwes/dialog_template.h"
 #include "windows.h"
@@ -35,7 +36,10 @@ struct DialogInfo {
     HWND savedFocus = nullptr;  // the control that had the focus when the dialog was deactivated
     std::atomic<bool> ended{false};
     INT_PTR result = 0;
-    HWND disabledOwner = nullptr;  // the owner a modal dialog disabled, until it is enabled again
+    // The windows a modal dialog disabled (its owner's top-level window and
+    // the top-level windows that window owns: menu bar, toolbar), until the
+    // dialog ends and enables them again.
+    std::vector<HWND> disabledWindows;
     DLGPROC proc = nullptr;        // kept here too for classes without DLGWINDOWEXTRA bytes
 };
 
@@ -226,10 +230,40 @@ void RestoreFocus(HWND dialog, DialogInfo& info, bool justActivated) {
     else SetDialogFocus(focus);
 }
 
+// A modal dialog takes its owner's whole top-level window out of use: the
+// window itself and every top-level window it owns (the shell's menu bar and
+// its toolbar are owned popups, not children), so neither taps nor hot keys
+// reach the program behind the dialog. Only what is enabled now is disabled,
+// and only that is enabled again.
+std::vector<HWND> DisableOwnerFamily(HWND owner) {
+    std::vector<HWND> disabled;
+    if (!owner) return disabled;
+    struct Walk {
+        HWND owner;
+        std::vector<HWND>* out;
+    } walk = {owner, &disabled};
+    EnumWindows(
+        [](HWND top, LPARAM p) -> BOOL {
+            auto* w = reinterpret_cast<Walk*>(p);
+            if (top != w->owner && GetWindow(top, GW_OWNER) == w->owner && IsWindowEnabled(top))
+                w->out->push_back(top);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    for (HWND h : disabled) EnableWindow(h, FALSE);
+    if (IsWindowEnabled(owner)) {
+        EnableWindow(owner, FALSE);
+        disabled.push_back(owner);
+    }
+    return disabled;
+}
+
 void EnableOwnerAgain(DialogInfo& info) {
-    HWND owner = info.disabledOwner;
-    info.disabledOwner = nullptr;
-    if (owner && IsWindow(owner)) EnableWindow(owner, TRUE);
+    std::vector<HWND> windows;
+    windows.swap(info.disabledWindows);
+    // The owner last disabled is enabled first, so it is usable before its bars.
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (IsWindow(*it)) EnableWindow(*it, TRUE);
 }
 
 // Keeps a top-level window inside the work area (as much of it as fits).
@@ -340,16 +374,13 @@ HWND CreateFromTemplate(HINSTANCE instance, const void* bytes, size_t size, HWND
     if (t.className.ordinal) className = MAKEINTATOM(t.className.ordinal);
     else if (!t.className.text.empty()) className = t.className.text.c_str();
 
-    HWND disabled = nullptr;
-    if (modal && owner && IsWindowEnabled(owner)) {
-        EnableWindow(owner, FALSE);
-        disabled = owner;
-    }
+    std::vector<HWND> disabled;
+    if (modal && owner) disabled = DisableOwnerFamily(child ? TopLevelOf(owner) : owner);
     HWND hwnd = CreateWindowExW(exStyle, className, t.title.c_str(), style & ~static_cast<DWORD>(WS_VISIBLE),
                                 pos.x, pos.y, width, height, owner, nullptr, instance, nullptr);
     if (!hwnd) {
         DWORD error = GetLastError();
-        if (disabled) EnableWindow(disabled, TRUE);
+        for (auto it = disabled.rbegin(); it != disabled.rend(); ++it) EnableWindow(*it, TRUE);
         if (font) DeleteObject(font);
         SetLastError(error);
         return nullptr;
@@ -359,7 +390,7 @@ HWND CreateFromTemplate(HINSTANCE instance, const void* bytes, size_t size, HWND
     info->ownsFont = font != nullptr;
     info->xBase = units.x;
     info->yBase = units.y;
-    info->disabledOwner = disabled;
+    info->disabledWindows = std::move(disabled);
     info->proc = proc;
     if (HasDialogExtra(hwnd)) SetWindowLongPtrW(hwnd, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
     if (font) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);

@@ -268,6 +268,12 @@ void InjectKey(UINT vk, bool down) {
     UINT mods = CurrentModifiers();
     for (const HotKey& k : HotKeys()) {
         if (k.vk != vk) continue;
+        if (k.hwnd) {
+            // A window behind a modal dialog gets no hot keys; the key goes
+            // to the dialog as an ordinary key.
+            auto w = FindWindowObject(k.hwnd);
+            if (w && (TopLevelOf(w.get())->style & WS_DISABLED)) continue;
+        }
         UINT wanted = k.modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
         if (wanted != (mods & ~(vk == VK_SHIFT ? MOD_SHIFT : 0))) continue;
         if (!down && !(k.modifiers & MOD_KEYUP)) break;

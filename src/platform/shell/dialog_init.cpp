@@ -48,9 +48,17 @@ BOOL SHInitDialog(PSHINITDLGINFO info) {
     if (flags & SHIDIF_DONEBUTTON) SetDoneButton(info->hDlg, DoneButton::Ok);
     else if (flags & SHIDIF_CANCELBUTTON) SetDoneButton(info->hDlg, DoneButton::Cancel);
     if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
+        // A dialog sized to the screen shows its title in the navigation bar
+        // only: its own caption strip would repeat it under the bar.
+        LONG style = GetWindowLongW(info->hDlg, GWL_STYLE);
+        UINT frame = 0;
+        if ((style & WS_CAPTION) == WS_CAPTION) {
+            SetWindowLongW(info->hDlg, GWL_STYLE, style & ~static_cast<LONG>(WS_CAPTION | WS_SYSMENU));
+            frame = SWP_FRAMECHANGED;
+        }
         RECT r = DialogRect(flags);
         SetWindowPos(info->hDlg, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOZORDER | SWP_NOACTIVATE | frame);
     }
     if (flags & SHIDIF_EMPTYMENU) {
         SHMENUBARINFO mb = {};

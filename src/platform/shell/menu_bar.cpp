@@ -35,7 +35,9 @@ namespace shell {
 namespace {
 
 constexpr const WCHAR* kMenuBarClass = u"menu_worker";
-constexpr int kTextPadding = 8;  // left and right of a button's text
+constexpr int kTextPadding = 8;     // left and right of a button's text
+constexpr int kMinTextPadding = 3;  // what is left of it on a crowded bar
+constexpr int kMinImageMargin = 4;  // pixels beside an image button's image, on a crowded bar
 constexpr int kToolbarId = 1;
 constexpr size_t kRecordWords = 7;
 
@@ -135,14 +137,14 @@ std::u16string ButtonText(HINSTANCE instance, HMENU menu, const RecordButton& b)
     return b.subIndex == NOMENU ? std::u16string() : PopupText(menu, b.subIndex);
 }
 
-int TextWidth(const std::u16string& text) {
+int TextExtent(const std::u16string& text) {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
     SIZE size = {0, 0};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return size.cx + 2 * kTextPadding * std::max(1, GetSystemMetrics(SM_CXBORDER));
+    return size.cx;
 }
 
 // ---- The bars that exist -----------------------------------------------------------------
@@ -192,11 +194,71 @@ void DrawTexts(HWND toolbar, const RECT& update) {
     ReleaseDC(toolbar, dc);
 }
 
+// Sizes the buttons so that every one of them lies on the bar: the text
+// buttons at their text's width with the usual padding and the image
+// buttons at the toolbar's width while that fits; on a crowded bar the text
+// padding shrinks first, then the margin around the images, so that no
+// button is pushed past the screen's edge.
+void FitButtons(HWND toolbar) {
+    MenuBar* bar = BarOf(GetParent(toolbar));
+    if (!bar) return;
+    const int scale = std::max(1, GetSystemMetrics(SM_CXBORDER));
+    RECT client;
+    GetClientRect(toolbar, &client);
+    const int room = client.right - client.left;
+    const int count = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    int textTotal = 0, texts = 0, images = 0, separators = 0;
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON tb = {};
+        if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tb))) continue;
+        if (tb.fsState & TBSTATE_HIDDEN) continue;
+        if (tb.fsStyle & TBSTYLE_SEP) {
+            separators += tb.iBitmap > 0 ? tb.iBitmap : 8 * scale;
+        } else if (bar->Button(tb.idCommand)) {
+            textTotal += TextExtent(bar->Button(tb.idCommand)->text);
+            ++texts;
+        } else {
+            ++images;
+        }
+    }
+    // The toolbar's own width for an image button is the image's plus 7.
+    int imageWidth = 16, imageHeight = 16;
+    auto imageList = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
+    if (!imageList || !ImageList_GetIconSize(imageList, &imageWidth, &imageHeight))
+        imageWidth = std::max(0, static_cast<int>(LOWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0))) - 7);
+    int imageButton = imageWidth + 7;
+    int padding = kTextPadding * scale;
+    auto total = [&] { return textTotal + texts * 2 * padding + images * imageButton + separators; };
+    while (total() > room && padding > kMinTextPadding * scale) --padding;
+    while (total() > room && imageButton > imageWidth + kMinImageMargin) --imageButton;
+    if (images > 0) {
+        const LRESULT size = SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0);
+        if (LOWORD(size) != imageButton)
+            SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELONG(imageButton, HIWORD(size)));
+    }
+    for (const TextButton& b : bar->buttons) {
+        TBBUTTONINFOW size = {};
+        size.cbSize = sizeof(size);
+        size.dwMask = TBIF_SIZE;
+        size.cx = static_cast<WORD>(TextExtent(b.text) + 2 * padding);
+        SendMessageW(toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(b.command), reinterpret_cast<LPARAM>(&size));
+    }
+}
+
 LRESULT CALLBACK ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     RECT update = {0, 0, 0, 0};
     if (message == WM_PAINT) GetUpdateRect(hwnd, &update, FALSE);
     LRESULT result = CallWindowProcW(g_toolbarProc.load(), hwnd, message, wParam, lParam);
     if (message == WM_PAINT) DrawTexts(hwnd, update);
+    // Buttons that come or go (the program adds its own after the bar is
+    // made) change what fits.
+    static thread_local bool fitting = false;
+    if (!fitting && (message == TB_ADDBUTTONSW || message == TB_INSERTBUTTONW || message == TB_DELETEBUTTON ||
+                     message == TB_HIDEBUTTON)) {
+        fitting = true;
+        FitButtons(hwnd);
+        fitting = false;
+    }
     return result;
 }
 
@@ -461,13 +523,7 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
     }
     if (!buttons.empty())
         SendMessageW(raw->toolbar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    for (const TextButton& b : raw->buttons) {
-        TBBUTTONINFOW size = {};
-        size.cbSize = sizeof(size);
-        size.dwMask = TBIF_SIZE;
-        size.cx = static_cast<WORD>(TextWidth(b.text));
-        SendMessageW(raw->toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(b.command), reinterpret_cast<LPARAM>(&size));
-    }
+    FitButtons(raw->toolbar);
     {
         std::lock_guard<std::mutex> guard(Lock());
         Bars().push_back({hwnd, info->hwndParent, (info->dwFlags & SHCMBF_HIDESIPBUTTON) != 0});

@@ -12,6 +12,7 @@
 #define IDC_BARS_SLIDER 4110
 #define IDC_BARS_CHECK 4111
 #define IDC_BARS_LABEL 4112
+#define IDC_BARS_EDIT 4113  // at the bottom of the general page, where the input panel comes up
 
 // Strings.
 #define IDS_BARS_TIP 4200
