@@ -547,12 +547,21 @@ void MainFrame::ShowMainLayout() {
 
 void MainFrame::OpenStoredFile() {
     PumpMessages();
-    LoadFileName(options_.currentFile, MAX_PATH);
-    if (OpenFile(options_.currentFile, false) < 0) {
-        // A start-up file that cannot be opened is reported once: the next
-        // start opens the default folder instead.
-        ForgetFileName();
-        options_.currentFile[0] = 0;
+    // What this viewer shows now: nothing at start-up, else the file a
+    // second start's hand-over is to replace.
+    WCHAR shown[MAX_PATH];
+    lstrcpynW(shown, album_.Count() > 0 ? options_.currentFile : u"", MAX_PATH);
+    WCHAR stored[MAX_PATH];
+    LoadFileName(stored, MAX_PATH);
+    if (OpenFile(stored, false) >= 0) return;
+    // The stored file is reported once, never again at the next start: the
+    // viewer's own file is stored back, or with none the default folder
+    // opens next time.
+    if (shown[0]) {
+        StoreFileName(shown);
+    } else {
+        ResetFileName();
+        lstrcpynW(options_.currentFile, DefaultFileName(), MAX_PATH);
     }
 }
 

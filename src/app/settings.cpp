@@ -75,13 +75,11 @@ void StoreFileName(LPCWSTR path) {
     if (store.Open(u"Options", true)) store.WriteString(u"FileName", path);
 }
 
-void ForgetFileName() {
-    HKEY key = nullptr;
-    WCHAR path[MAX_PATH];
-    wsprintfW(path, u"%sOptions", KESTRAVA_SETTINGS_BASE);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueW(key, u"FileName");
-    RegCloseKey(key);
+LPCWSTR DefaultFileName() { return kDefaultFileName; }
+
+void ResetFileName() {
+    SettingsStore store(KESTRAVA_SETTINGS_BASE);
+    if (store.Open(u"Options", true)) store.WriteString(u"FileName", kDefaultFileName);
 }
 
 void LoadSettings(SettingsBlock* block, RecentAddresses* recent) {

@@ -59,5 +59,8 @@ void SaveSettings(const SettingsBlock& block, const RecentAddresses& recent);
 void LoadFileName(LPWSTR buffer, DWORD capacity);
 // Stores "FileName" unless the path is empty or ends with ".url".
 void StoreFileName(LPCWSTR path);
-// Removes "FileName", so that the next start opens the default folder.
-void ForgetFileName();
+// Stores the default "\My Documents\*.*" as "FileName", for a start-up file
+// that could not be opened: the next start opens the default folder.
+void ResetFileName();
+// The default start-up file.
+LPCWSTR DefaultFileName();

@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "app/main_frame.h"
+#include "app/main_frame_messages.h"
 #include "app/settings.h"
 #include "gwes_fixture.h"
 #include "image/image_library.h"
 #include "platform/device.h"
 #include "platform/registry.h"
 #include "platform/sound_log.h"
+#include "platform/wstr.h"
 #include "res/resource.h"
 
 namespace {
@@ -476,6 +478,81 @@ TEST_F(ViewerTest, ALowMemoryNoticeFreesEveryDecodedImageButTheCurrent) {
         EXPECT_EQ(album.Entry(i)->loadState, kNotDecoded) << i;
         EXPECT_NE(album.Entry(i)->icon, nullptr) << i;  // icons stay
     }
+}
+
+// A path that cannot be opened, by the Open and Add commands or handed over
+// by a second start, is reported and changes nothing: the album, the shown
+// picture and the current file stay, and the file stored for the next start
+// is this viewer's own again.
+TEST_F(ViewerTest, AFailedOpenKeepsTheAlbumThePictureAndTheCurrentFile) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) MakeImage(name);
+    {
+        std::ofstream(Host("My Documents/broken.mab"), std::ios::binary) << "RAB 100 with nothing after it";
+        std::ofstream(Host("My Documents/foreign.mab"), std::ios::binary) << "a file of some other program";
+    }
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    Command(IDM_NEXT_IMAGE);
+    WaitForLoader();
+    ImageAlbum& album = frame->Album();
+    ASSERT_EQ(album.Count(), 3);
+    ImageEntry* shown = album.Entry(1);
+    ASSERT_EQ(frame->View()->Entry(), shown);
+    const std::u16string currentFile = frame->CurrentFile();
+    SetFileChooser(PickChosen);
+    g_answer = IDOK;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, AnswerBox);
+    // Missing paths never get past the chooser's resolution: no message,
+    // nothing changes either.
+    const struct {
+        const char16_t* path;
+        int boxes;
+    } cases[] = {{u"\\My Documents\\gone.bmp", 0},
+                 {u"\\Nowhere\\x.bmp", 0},
+                 {u"\\My Documents\\broken.mab", 1},
+                 {u"\\My Documents\\foreign.mab", 1}};
+    for (UINT command : {IDM_OPEN, IDM_ADD_IMAGES}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(command == IDM_OPEN ? "open " : "add ") + platform::Utf16ToUtf8(c.path));
+            lstrcpyW(g_chosen, c.path);
+            g_boxes = 0;
+            Command(command);
+            EXPECT_EQ(g_boxes, c.boxes);
+            EXPECT_EQ(album.Count(), 3);
+            EXPECT_EQ(album.current, 1);
+            EXPECT_EQ(frame->View()->Entry(), shown);
+            EXPECT_TRUE(frame->View()->ImageShown());
+            EXPECT_EQ(std::u16string(frame->CurrentFile()), currentFile);
+        }
+    }
+    // A second start handed over a damaged album.
+    StoreFileName(u"\\My Documents\\broken.mab");
+    g_boxes = 0;
+    SendMessageW(frame->Handle(), MSG_OPEN_STORED_FILE, 0, 0);
+    Pump();
+    EXPECT_EQ(g_boxes, 1);
+    EXPECT_EQ(album.Count(), 3);
+    WCHAR stored[MAX_PATH];
+    LoadFileName(stored, MAX_PATH);
+    EXPECT_EQ(std::u16string(stored), currentFile);
+    KillTimer(nullptr, timer);
+    SetFileChooser(nullptr);
+}
+
+// A start-up file that is gone is reported once; the next start opens the
+// default folder.
+TEST_F(MainFrameTest, AMissingStartUpFileIsReportedOnceThenForgotten) {
+    g_answer = IDOK;
+    g_boxes = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, AnswerBox);
+    MainFrame* frame = Start(u"\\My Documents\\gone.bmp");
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_boxes, 1);
+    EXPECT_EQ(frame->Album().Count(), 0);
+    Command(IDM_EXIT);
+    WCHAR stored[MAX_PATH];
+    LoadFileName(stored, MAX_PATH);
+    EXPECT_EQ(std::u16string(stored), u"\\My Documents\\*.*");
 }
 
 TEST_F(ViewerTest, DeletingTheCurrentImageShowsItsNeighbour) {
