@@ -105,10 +105,13 @@ bool ThumbnailBar::Create(LPCWSTR className, HWND parent, int id, HINSTANCE inst
 }
 
 int ThumbnailBar::OnCreate(CREATESTRUCTW*) {
+    scale_ = std::max(1, GetSystemMetrics(SM_CXBORDER));
+    cellWidth_ = kThumbnailCell * scale_;
+    cellHeight_ = (showNames_ ? kThumbnailCellWithName : kThumbnailCell) * scale_;
     if (!font_) {
         LOGFONTW description = {};
         GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(description), &description);
-        description.lfHeight = -9;
+        description.lfHeight = -9 * scale_;
         description.lfWidth = 0;
         font_ = CreateFontIndirectW(&description);
         if (!font_) {
@@ -135,10 +138,15 @@ void ThumbnailBar::SetMode(bool verticalScroller, bool showNames) {
     LockAlbum();
     horizontal_ = !verticalScroller;
     showNames_ = showNames;
-    cellHeight_ = showNames ? kThumbnailCellWithName : kThumbnailCell;
+    cellHeight_ = (showNames ? kThumbnailCellWithName : kThumbnailCell) * scale_;
     UnlockAlbum();
     RecomputeGrid(true);
     if (hwnd_) UpdateWindow(hwnd_);
+}
+
+int ThumbnailBar::StripThickness(bool sideBySide) const {
+    if (sideBySide) return 2 * Gap() + cellWidth_ + (horizontal_ ? 0 : ScrollBarSize());
+    return 2 * Gap() + cellHeight_ + (horizontal_ ? ScrollBarSize() : 0);
 }
 
 // ---- Grid ----------------------------------------------------------------------------------------
@@ -149,8 +157,8 @@ void ThumbnailBar::RecomputeGrid(bool force) {
     const int height = clientRect_.bottom - clientRect_.top;
     LockAlbum();
     const int count = album_ ? album_->Count() : 0;
-    const int stepX = spacing_ + cellWidth_;
-    const int stepY = spacing_ + cellHeight_;
+    const int stepX = Gap() + cellWidth_;
+    const int stepY = Gap() + cellHeight_;
     const int visibleColumns = std::max(0, width / stepX);
     const int visibleRows = std::max(0, height / stepY);
     int rows = visibleRows;
@@ -159,11 +167,11 @@ void ThumbnailBar::RecomputeGrid(bool force) {
         // The scroll bar takes a strip; a partial row (column) is used when
         // more than half a cell is left beside the whole ones.
         if (horizontal_) {
-            const int left = height - kThumbnailScrollBarSize - visibleRows * stepY;
+            const int left = height - ScrollBarSize() - visibleRows * stepY;
             if (visibleRows == 0 || left > cellHeight_ / 2) ++rows;
             columns = (count + rows - 1) / rows;
         } else {
-            const int left = width - kThumbnailScrollBarSize - visibleColumns * stepX;
+            const int left = width - ScrollBarSize() - visibleColumns * stepX;
             if (visibleColumns == 0 || left > cellWidth_ / 2) ++columns;
             rows = (count + columns - 1) / columns;
         }
@@ -204,9 +212,9 @@ void ThumbnailBar::UpdateScrollBar() {
         if (!scrollBar_) return;
     }
     if (horizontal_) {
-        MoveWindow(scrollBar_, 0, height - kThumbnailScrollBarSize, width, kThumbnailScrollBarSize, TRUE);
+        MoveWindow(scrollBar_, 0, height - ScrollBarSize(), width, ScrollBarSize(), TRUE);
     } else {
-        MoveWindow(scrollBar_, width - kThumbnailScrollBarSize, 0, kThumbnailScrollBarSize, height, TRUE);
+        MoveWindow(scrollBar_, width - ScrollBarSize(), 0, ScrollBarSize(), height, TRUE);
     }
     SCROLLINFO info = {};
     info.cbSize = sizeof(info);
@@ -232,13 +240,22 @@ void ThumbnailBar::DestroyScrollBar() {
     UnlockAlbum();
 }
 
+void ThumbnailBar::DrawPicture(HDC dc, HBITMAP picture, int x, int y, int width, int height) const {
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, picture);
+    if (scale_ == 1) BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+    else StretchBlt(dc, x, y, width * scale_, height * scale_, memory, 0, 0, width, height, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
 RECT ThumbnailBar::DrawingArea() const {
     RECT area = clientRect_;
     if (scrollBar_) {
         if (horizontal_) {
-            area.bottom -= kThumbnailScrollBarSize;
+            area.bottom -= ScrollBarSize();
         } else {
-            area.right -= kThumbnailScrollBarSize;
+            area.right -= ScrollBarSize();
         }
     }
     return area;
@@ -257,8 +274,8 @@ bool ThumbnailBar::CellRect(int index, RECT* cell, bool* visible) const {
     if (row >= rows_ || column >= columns_) return false;
     const int firstColumn = horizontal_ ? scrollPosition_ : 0;
     const int firstRow = horizontal_ ? 0 : scrollPosition_;
-    cell->left = spacing_ + (column - firstColumn) * (cellWidth_ + spacing_);
-    cell->top = spacing_ + (row - firstRow) * (cellHeight_ + spacing_);
+    cell->left = Gap() + (column - firstColumn) * (cellWidth_ + Gap());
+    cell->top = Gap() + (row - firstRow) * (cellHeight_ + Gap());
     cell->right = cell->left + cellWidth_;
     cell->bottom = cell->top + cellHeight_;
     if (visible) {
@@ -272,11 +289,11 @@ bool ThumbnailBar::CellRect(int index, RECT* cell, bool* visible) const {
 int ThumbnailBar::CellAt(POINT point) const {
     const RECT area = DrawingArea();
     if (!PtInRect(&area, point) || rows_ <= 0 || columns_ <= 0) return -1;
-    const int dx = point.x - spacing_;
-    const int dy = point.y - spacing_;
+    const int dx = point.x - Gap();
+    const int dy = point.y - Gap();
     if (dx < 0 || dy < 0) return -1;
-    const int stepX = cellWidth_ + spacing_;
-    const int stepY = cellHeight_ + spacing_;
+    const int stepX = cellWidth_ + Gap();
+    const int stepY = cellHeight_ + Gap();
     if (dx % stepX >= cellWidth_ || dy % stepY >= cellHeight_) return -1;  // the gap between cells
     int column = dx / stepX;
     int row = dy / stepY;
@@ -405,14 +422,9 @@ void ThumbnailBar::OnPaint() {
         if (HBITMAP button = Picture(&fillButton_, IDB_THUMB_FILL_SCREEN)) {
             BITMAP bits = {};
             GetObjectW(button, sizeof(bits), &bits);
-            const int right = clientRect_.right - 2 - (horizontal_ ? 0 : kThumbnailScrollBarSize);
-            fillButtonRect_ = {right - bits.bmWidth, 2, right, 2 + bits.bmHeight};
-            HDC memory = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(memory, button);
-            BitBlt(dc, fillButtonRect_.left, fillButtonRect_.top, bits.bmWidth, bits.bmHeight, memory,
-                   0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
+            const int right = clientRect_.right - 2 * scale_ - (horizontal_ ? 0 : ScrollBarSize());
+            fillButtonRect_ = {right - bits.bmWidth * scale_, 2 * scale_, right, (2 + bits.bmHeight) * scale_};
+            DrawPicture(dc, button, fillButtonRect_.left, fillButtonRect_.top, bits.bmWidth, bits.bmHeight);
         }
     }
     if (oldFont) SelectObject(dc, oldFont);
@@ -449,19 +461,15 @@ void ThumbnailBar::DrawCell(HDC dc, int index, const RECT& cellRect, bool curren
     }
     if (picture) {
         BITMAP bits = {};
-        int x = cell.left + 2, y = cell.top + 2;
-        int width = cellWidth_ - 4, height = cellWidth_ - 4;
+        int x = cell.left + 2 * scale_, y = cell.top + 2 * scale_;
+        int width = cellWidth_ / scale_ - 4, height = cellWidth_ / scale_ - 4;
         if (GetObjectW(picture, sizeof(bits), &bits) != 0) {
             width = bits.bmWidth;
             height = bits.bmHeight < 0 ? -bits.bmHeight : bits.bmHeight;
-            x = cell.left + (cellWidth_ - width) / 2;
-            y = cell.top + (cellWidth_ - height) / 2;
+            x = cell.left + (cellWidth_ - width * scale_) / 2;
+            y = cell.top + (cellWidth_ - height * scale_) / 2;
         }
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, picture);
-        BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
+        DrawPicture(dc, picture, x, y, width, height);
     }
 
     const COLORREF textColour = current ? RGB(255, 255, 255) : RGB(0, 0, 0);
@@ -483,12 +491,12 @@ void ThumbnailBar::DrawCell(HDC dc, int index, const RECT& cellRect, bool curren
             if (*p == u'.') dot = p;
         }
         if (dot) *dot = 0;
-        RECT strip = {cell.left + 1, cell.bottom - kNameStrip, cell.right - 1, cell.bottom};
+        RECT strip = {cell.left + 1, cell.bottom - kNameStrip * scale_, cell.right - 1, cell.bottom};
         DrawTextW(dc, name, -1, &strip, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     } else if (!hasIcon && !loading) {
         WCHAR number[16];
         wsprintfW(number, u"%d.", index + 1);
-        TextOutW(dc, cell.left + 12, cell.top + 4, number, lstrlenW(number));
+        TextOutW(dc, cell.left + 12 * scale_, cell.top + 4 * scale_, number, lstrlenW(number));
     }
 }
 

@@ -45,6 +45,10 @@ public:
     // Vertical scroller (cells row by row, scrolling up and down) and file
     // names under the icons.
     void SetMode(bool verticalScroller, bool showNames);
+    // The thickness the strip needs across the panes: one row of cells
+    // (one column when the panes are side by side) with its gaps and, when
+    // it runs that way, the scroll bar, so that no cell or name is cut.
+    int StripThickness(bool sideBySide) const;
     void Select(int index);
     void ScrollTo(int index);
     bool RedrawCell(int index);
@@ -104,6 +108,8 @@ private:
     bool CellRect(int index, RECT* cell, bool* visible) const;
     // The client area without the scroll bar's strip.
     RECT DrawingArea() const;
+    // Draws a bitmap at the strip's scale with its top left at (x, y).
+    void DrawPicture(HDC dc, HBITMAP picture, int x, int y, int width, int height) const;
     void UpdateScrollBar();
     void DestroyScrollBar();
     void OnScroll(int code, int thumb);
@@ -131,6 +137,12 @@ private:
     int cellWidth_ = kThumbnailCell;
     int cellHeight_ = kThumbnailCell;
     BYTE spacing_ = kThumbnailSpacing;
+    // 2 on the large screens, which show the strip at twice the size (the
+    // icons are made at the one size and drawn doubled); lengths of the
+    // grid, the scroll bar and the name row are multiplied by it.
+    int scale_ = 1;
+    int Gap() const { return spacing_ * scale_; }
+    int ScrollBarSize() const { return kThumbnailScrollBarSize * scale_; }
     bool horizontal_ = true;
     bool showNames_ = false;
     int rows_ = -1;

@@ -464,6 +464,8 @@ void MainFrame::PlaceThumbnails() {
                             barFirst ? view_.Handle() : thumbnails_.Handle(), orientation, !barFirst);
             panes_.Reset();
             thumbnails_.SetMode(options_.prevVertScroller != 0, options_.prevFileName != 0);
+            panes_.SetStripThickness(thumbnails_.StripThickness(orientation == PaneContainer::kSideBySide));
+            panes_.Reset();
             appliedPosition_ = position;
         }
         ShowThumbnails(true);

@@ -28,12 +28,16 @@ void PaneContainer::PlaceSplitter() {
     RECT client;
     GetClientRect(hwnd_, &client);
     // The splitter reaches 4 pixels past the client area at both ends.
+    const int scale = std::max(1, GetSystemMetrics(SM_CXBORDER));
+    const int half = kSplitterHalf * scale, reach = 4 * scale;
     if (orientation_ == kSideBySide) {
-        const int x = smallLast_ ? client.right - kSplitX : kSplitX;
-        splitter_ = {x - kSplitterHalf, client.top - 4, x + kSplitterHalf, client.bottom + 4};
+        const int split = std::max(kSplitX * scale, stripThickness_ + half);
+        const int x = smallLast_ ? client.right - split : split;
+        splitter_ = {x - half, client.top - reach, x + half, client.bottom + reach};
     } else {
-        const int y = smallLast_ ? client.bottom - kSplitY : kSplitY;
-        splitter_ = {client.left - 4, y - kSplitterHalf, client.right + 4, y + kSplitterHalf};
+        const int split = std::max(kSplitY * scale, stripThickness_ + half);
+        const int y = smallLast_ ? client.bottom - split : split;
+        splitter_ = {client.left - reach, y - half, client.right + reach, y + half};
     }
 }
 

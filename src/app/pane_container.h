@@ -10,7 +10,8 @@ class PaneContainer : public WindowBase {
 public:
     // Panes one above the other (0) or side by side (1).
     enum Orientation { kStacked = 0, kSideBySide = 1 };
-    // The split point and the splitter's half width around it.
+    // The split point and the splitter's half width around it, at the
+    // handheld's size (doubled on the large screens).
     static constexpr int kSplitX = 50;
     static constexpr int kSplitY = 75;
     static constexpr int kSplitterHalf = 3;
@@ -25,6 +26,10 @@ public:
     void SetSplash(HBITMAP bitmap);
     HBITMAP Splash() const { return splash_; }
     void SuspendLayout(bool suspended) { suspended_ = suspended; }
+    // The small pane's thickness that must fit: the split point moves past
+    // its usual place when the strip needs more (names under a scroll bar,
+    // cells beside a vertical one).
+    void SetStripThickness(int thickness) { stripThickness_ = thickness; }
     // Puts the splitter back at its split point and lays the panes out.
     void Reset();
     void Layout();
@@ -43,4 +48,5 @@ private:
     HBITMAP splash_ = nullptr;
     bool suspended_ = false;
     RECT splitter_ = {0, 0, 0, 0};
+    int stripThickness_ = 0;
 };

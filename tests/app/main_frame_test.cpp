@@ -421,16 +421,18 @@ TEST_F(ViewerTest, TheThumbnailBarIsPlacedByThePositionSetting) {
     RECT area;
     GetClientRect(frame->Panes().Handle(), &area);
     const int w = area.right, h = area.bottom;
-    // Top and left: the bar gets the strip before the splitter (y < 72,
-    // x < 47); bottom and right mirror them.
+    // Top and left: the bar gets the strip before the splitter (y < 72);
+    // beside the view it is as wide as a column of cells with its gaps and
+    // vertical scroll bar (2 + 54 + 2 + 10), where the usual 47 pixels
+    // would cut the cells. Bottom and right mirror them.
     struct Case {
         DWORD position;
         RECT bar, view;
     } cases[] = {
         {0, {0, 0, w, 72}, {0, 78, w, h}},
-        {1, {0, 0, 47, h}, {53, 0, w, h}},
+        {1, {0, 0, 68, h}, {74, 0, w, h}},
         {2, {0, h - 72, w, h}, {0, 0, w, h - 78}},
-        {3, {w - 47, 0, w, h}, {0, 0, w - 53, h}},
+        {3, {w - 68, 0, w, h}, {0, 0, w - 74, h}},
     };
     for (const Case& c : cases) {
         frame->Options().prevPosition = c.position;

@@ -205,7 +205,8 @@ void PaintCheck(HWND hwnd, ButtonState& s, HDC dc, DWORD style) {
     HBRUSH brush = ControlColor(hwnd, dc, WM_CTLCOLORSTATIC);
     FillRect(dc, &client, brush);
     UINT type = Type(style);
-    int side = std::min<int>(13, client.bottom - client.top);
+    const int scale = std::max(1, GetSystemMetrics(SM_CXBORDER));  // doubled on the large screens
+    int side = std::min<int>(13 * scale, client.bottom - client.top);
     int y = client.top + (client.bottom - client.top - side) / 2;
     if ((style & BS_VCENTER) == BS_TOP) y = client.top;
     else if ((style & BS_VCENTER) == BS_BOTTOM) y = client.bottom - side;
@@ -221,8 +222,8 @@ void PaintCheck(HWND hwnd, ButtonState& s, HDC dc, DWORD style) {
     state |= IsRadioType(type) ? DFCS_FLAT : DFCS_MONO;
     DrawFrameControl(dc, &box, DFC_BUTTON, state);
     RECT text = client;
-    if (boxRight) text.right = box.left - 4;
-    else text.left = box.right + 4;
+    if (boxRight) text.right = box.left - 4 * scale;
+    else text.left = box.right + 4 * scale;
     RECT label = DrawLabel(hwnd, s, dc, text, style, false);
     if (s.focused && label.right > label.left) {
         InflateRect(&label, 1, 1);

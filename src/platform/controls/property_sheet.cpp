@@ -29,6 +29,8 @@ constexpr int kHeaderHeight = 24;
 constexpr int kButtonHeight = 20;
 constexpr int kButtonWidth = 50;
 constexpr int kMargin = 4;
+// The lengths above are the handheld's; the large screens double them.
+int Scaled(int length) { return length * std::max(1, GetSystemMetrics(SM_CXBORDER)); }
 constexpr size_t kMaxTemplate = 1 << 20;
 // A page record larger than this is taken for garbage, not a program's own
 // data appended to PROPSHEETPAGEW.
@@ -393,21 +395,22 @@ void Layout(Sheet& s) {
     GetClientRect(s.hwnd, &client);
     RECT area = client;
     if (s.maximized) {
-        area.top = kHeaderHeight;
+        area.top = Scaled(kHeaderHeight);
         if (HWND ok = GetDlgItem(s.hwnd, IDOK))
-            MoveWindow(ok, client.right - kMargin - kButtonWidth + 14, (kHeaderHeight - kButtonHeight) / 2,
-                       kButtonWidth - 14, kButtonHeight, TRUE);
+            MoveWindow(ok, client.right - Scaled(kMargin) - Scaled(kButtonWidth) + Scaled(14),
+                       (Scaled(kHeaderHeight) - Scaled(kButtonHeight)) / 2,
+                       Scaled(kButtonWidth) - Scaled(14), Scaled(kButtonHeight), TRUE);
     } else {
-        area.bottom -= kButtonHeight + 2 * kMargin;
-        InflateRect(&area, -kMargin, 0);
-        area.top += kMargin;
-        int x = client.right - kMargin;
+        area.bottom -= Scaled(kButtonHeight) + 2 * Scaled(kMargin);
+        InflateRect(&area, -Scaled(kMargin), 0);
+        area.top += Scaled(kMargin);
+        int x = client.right - Scaled(kMargin);
         for (int id : {IDHELP, ID_APPLY_NOW, IDCANCEL, IDOK}) {
             HWND button = GetDlgItem(s.hwnd, id);
             if (!button) continue;
-            x -= kButtonWidth;
-            MoveWindow(button, x, client.bottom - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, TRUE);
-            x -= kMargin;
+            x -= Scaled(kButtonWidth);
+            MoveWindow(button, x, client.bottom - Scaled(kMargin) - Scaled(kButtonHeight), Scaled(kButtonWidth), Scaled(kButtonHeight), TRUE);
+            x -= Scaled(kMargin);
         }
     }
     MoveWindow(s.tab, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
@@ -429,14 +432,14 @@ void PaintTitle(Sheet& s) {
     if (s.maximized) {
         RECT client;
         GetClientRect(s.hwnd, &client);
-        RECT text = {kMargin + 2, 0, client.right - kButtonWidth - kMargin, kHeaderHeight - 1};
+        RECT text = {Scaled(kMargin) + 2, 0, client.right - Scaled(kButtonWidth) - Scaled(kMargin), Scaled(kHeaderHeight) - 1};
         HGDIOBJ old = SelectObject(dc, s.titleFont ? s.titleFont : bars::FontOr(nullptr));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         DrawTextW(dc, s.title.c_str(), static_cast<int>(s.title.size()), &text,
                   DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(dc, old);
-        bars::Line(dc, 0, kHeaderHeight - 1, client.right, kHeaderHeight - 1, GetSysColor(COLOR_WINDOWTEXT));
+        bars::Line(dc, 0, Scaled(kHeaderHeight) - 1, client.right, Scaled(kHeaderHeight) - 1, GetSysColor(COLOR_WINDOWTEXT));
     }
     EndPaint(s.hwnd, &ps);
 }
@@ -460,12 +463,12 @@ SIZE NaturalSize(Sheet& s) {
     }
     RECT r = {0, 0, std::max(cx, 120), std::max(cy, 60)};
     SendMessageW(s.tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&r));
-    return SIZE{r.right - r.left + 2 * kMargin, r.bottom - r.top + 3 * kMargin + kButtonHeight};
+    return SIZE{r.right - r.left + 2 * Scaled(kMargin), r.bottom - r.top + 3 * Scaled(kMargin) + Scaled(kButtonHeight)};
 }
 
 HWND MakeButton(Sheet& s, int id, const char16_t* text, DWORD style) {
     HWND button = CreateWindowExW(0, u"Button", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0,
-                                  kButtonWidth, kButtonHeight, s.hwnd,
+                                  Scaled(kButtonWidth), Scaled(kButtonHeight), s.hwnd,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     if (button) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(bars::FontOr(nullptr)), FALSE);
     return button;
@@ -508,7 +511,7 @@ void SetTitle(Sheet& s, DWORD style, LPCWSTR text) {
     if (style & PSH_PROPTITLE) title = u"Properties for " + title;
     s.title = title;
     SetWindowTextW(s.hwnd, title.c_str());
-    RECT header = {0, 0, 10000, kHeaderHeight};
+    RECT header = {0, 0, 10000, Scaled(kHeaderHeight)};
     InvalidateRect(s.hwnd, &header, TRUE);
 }
 

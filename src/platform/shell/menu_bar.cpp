@@ -231,11 +231,13 @@ void FitButtons(HWND toolbar) {
     auto total = [&] { return textTotal + texts * 2 * padding + images * imageButton + separators; };
     while (total() > room && padding > kMinTextPadding * scale) --padding;
     while (total() > room && imageButton > imageWidth + kMinImageMargin) --imageButton;
-    if (images > 0) {
-        const LRESULT size = SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0);
-        if (LOWORD(size) != imageButton)
-            SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELONG(imageButton, HIWORD(size)));
-    }
+    // Buttons take the bar's whole height, so that a tap anywhere on the
+    // bar lands on one (on the large screens the bar is twice as tall as
+    // its images are).
+    const int height = client.bottom - client.top;
+    const LRESULT size = SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0);
+    if (LOWORD(size) != imageButton || HIWORD(size) != height)
+        SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELONG(imageButton, height));
     for (const TextButton& b : bar->buttons) {
         TBBUTTONINFOW size = {};
         size.cbSize = sizeof(size);
