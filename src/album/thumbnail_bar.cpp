@@ -30,6 +30,7 @@
 namespace {
 
 constexpr COLORREF kCurrentCellColour = RGB(0, 0, 100);
+constexpr COLORREF kIncompleteTextColour = RGB(255, 0, 0);  // as the view's messages
 constexpr DWORD kNoImageEstimate = 1048576;
 constexpr DWORD kUnknownNeed = 3 * 1048576;  // an out-of-memory decode without a header
 constexpr int kNameStrip = 12;                // file names: the cell's bottom 12 pixels
@@ -473,7 +474,18 @@ void ThumbnailBar::DrawCell(HDC dc, int index, const RECT& cellRect, bool curren
         RECT square = {cell.left, cell.top, cell.right, cell.top + cellWidth_};
         DrawTextW(dc, text, -1, &square, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
-    if (showNames_) {
+    // A picture whose file ended early says so in the name row, in the
+    // view's message colour, whether or not names are shown.
+    const bool incomplete = (entry->icon && entry->icon->truncated) ||
+                            (entry->image && entry->image->image.truncated);
+    if (incomplete) {
+        LPCWSTR text = ImageString(kStringIncompletePicture);
+        RECT strip = {cell.left + 1, cell.bottom - kNameStrip, cell.right - 1, cell.bottom};
+        SetTextColor(dc, kIncompleteTextColour);
+        DrawTextW(dc, text ? text : u"", -1, &strip,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        SetTextColor(dc, textColour);
+    } else if (showNames_) {
         LPCWSTR source = entry->sourceUrl.empty() ? entry->Name()
                                                   : AfterLast(entry->sourceUrl.c_str(), u"/\\");
         WCHAR name[MAX_PATH];

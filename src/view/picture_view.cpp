@@ -26,6 +26,8 @@ constexpr COLORREF kPlaceholderTransparent = RGB(255, 0, 255);
 constexpr COLORREF kMessageColour = RGB(255, 0, 0);
 constexpr int kMessageMargin = 5;
 constexpr int kMessageFontHeight = -9;
+// Space above and below the text of the incomplete-picture line.
+constexpr int kMessageLinePadding = 1;
 // Page steps of this size go to the first or the last page.
 constexpr int kPageJump = 1000000;
 // The frame's exit timer while a playback is being stopped.
@@ -403,6 +405,43 @@ HBITMAP PictureView::Placeholder(int id) {
     return *slot;
 }
 
+HFONT PictureView::MessageFont() {
+    if (!messageFont_) {
+        LOGFONTW font = {};
+        if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font)) {
+            lstrcpyW(font.lfFaceName, u"MS Sans Serif");
+            font.lfWeight = FW_NORMAL;
+        }
+        font.lfHeight = kMessageFontHeight;
+        font.lfWidth = 0;
+        messageFont_ = CreateFontIndirectW(&font);
+    }
+    return messageFont_;
+}
+
+bool PictureView::ShowsIncompletePicture() const {
+    return ImageShown() && entry_->image->image.truncated;
+}
+
+void PictureView::PaintIncompleteLine(HDC dc, const RECT& client) {
+    // A picture whose file ended early is drawn with its black remainder;
+    // the line across the bottom says so, over whatever part is visible, so
+    // that no zoom or pan hides it.
+    HFONT font = MessageFont();
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = metrics.tmHeight + 2 * kMessageLinePadding;
+    RECT line = {client.left, client.bottom - lineHeight, client.right, client.bottom};
+    FillRect(dc, &line, backgroundBrush_);
+    LPCWSTR text = ImageString(kStringIncompletePicture);
+    SetTextColor(dc, kMessageColour);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text ? text : u"", -1, &line,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (previous) SelectObject(dc, previous);
+}
+
 void PictureView::PaintPlaceholder(HDC dc) {
     // With nothing to say the class background (erased already) shows.
     if (errorCode_ == kViewNoMessage) return;
@@ -423,19 +462,10 @@ void PictureView::PaintPlaceholder(HDC dc) {
     } else {
         text = LoadErrorMessage(static_cast<LoadError>(errorCode_));
     }
-    if (!messageFont_) {
-        LOGFONTW font = {};
-        if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font)) {
-            lstrcpyW(font.lfFaceName, u"MS Sans Serif");
-            font.lfWeight = FW_NORMAL;
-        }
-        font.lfHeight = kMessageFontHeight;
-        font.lfWidth = 0;
-        messageFont_ = CreateFontIndirectW(&font);
-    }
     RECT band = {client.left + kMessageMargin, y + kPlaceholderHeight + kMessageMargin,
                  client.right - kMessageMargin, client.bottom};
-    HGDIOBJ previous = messageFont_ ? SelectObject(dc, messageFont_) : nullptr;
+    HFONT font = MessageFont();
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
     SetTextColor(dc, kMessageColour);
     SetBkMode(dc, TRANSPARENT);
     DrawTextW(dc, text, -1, &band, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
@@ -484,6 +514,7 @@ void PictureView::OnPaint() {
     if (zoomRectMode_ != kZoomRectOff) DrawFocusRect(memory, &zoomRect_);
     BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
     RestoreSurfaceRect(&backBuffer_, destRect_, saved);
+    if (image.truncated) PaintIncompleteLine(dc, client);
     EndPaint(hwnd_, &paint);
 }
 

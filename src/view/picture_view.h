@@ -120,6 +120,9 @@ public:
     int FrameIndex() const { return frameIndex_; }
     int PageIndex() const { return pageIndex_; }
     int ErrorCode() const { return errorCode_; }
+    // The shown picture's file ended before the picture did: the view says
+    // so on its message line.
+    bool ShowsIncompletePicture() const;
     bool UsesFrameBar() const { return usesFrameBar_; }
     const RECT& SourceRect() const { return srcRect_; }
     const RECT& DestRect() const { return destRect_; }
@@ -138,6 +141,8 @@ private:
 
     void OnPaint();
     void PaintPlaceholder(HDC dc);
+    void PaintIncompleteLine(HDC dc, const RECT& client);
+    HFONT MessageFont();
     void OnSize(int width, int height);
     void OnPenDown(POINT point);
     void OnPenMove(POINT point);
