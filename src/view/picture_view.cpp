@@ -716,7 +716,6 @@ bool PictureView::GoToFrame(int index) {
     if (Playing() || !MultiFrame()) return false;
     ImageFile* file = entry_->image;
     const int target = std::clamp(index, 0, file->image.frameSource->frameCount - 1);
-    frameIndex_ = target;
     HANDLE handle = CreateFileW(file->filePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
@@ -729,7 +728,10 @@ bool PictureView::GoToFrame(int index) {
         TheImageLibrary()->Dither(file);
     }
     ResumeLoader(loaderWasRunning);
+    // The index names the frame on the screen: a step that failed leaves it
+    // where it was, so the bar's rules and the next step start from there.
     if (result != 0) return false;
+    frameIndex_ = target;
     InvalidateRect(hwnd_, nullptr, FALSE);
     UpdateWindow(hwnd_);
     return true;

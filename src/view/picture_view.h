@@ -100,7 +100,8 @@ public:
     int IsCommandEnabled(UINT id);
     // Shows frame `index` (clamped to the frames) of a multi-frame image:
     // the frame is decoded from the entry's file into its image and drawn.
-    // Nothing while playing; false when nothing was shown.
+    // Nothing while playing; false when nothing was shown, and then the
+    // frame index stays on the frame shown before.
     bool GoToFrame(int index);
     // Steps the pages of a multi-page image by `delta` (+-1000000 for the
     // first and last page). False when nothing changed.
