@@ -537,12 +537,7 @@ void ThumbnailBar::OnHoldTimer() {
     HMENU popup = GetSubMenu(menu, 0);
     const int index = penCell_;
     if (popup) {
-        if (index < 0) {
-            for (UINT id : {IDM_VIEW_THUMBNAIL, IDM_DELETE_IMAGE, IDM_PROPERTIES, IDM_MOVE_LEFT,
-                            IDM_MOVE_RIGHT}) {
-                EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
-            }
-        }
+        PrepareEntryMenu(popup, index);
         POINT at = penDown_;
         ClientToScreen(hwnd_, &at);
         const UINT command = static_cast<UINT>(
@@ -552,6 +547,22 @@ void ThumbnailBar::OnHoldTimer() {
         }
     }
     DestroyMenu(menu);
+}
+
+void ThumbnailBar::PrepareEntryMenu(HMENU popup, int index) {
+    // The same commands in the frame's menus follow the frame's rule; an
+    // item enabled here that the frame greys would do nothing when chosen.
+    const int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(popup, i);
+        if (id == 0 || id == static_cast<UINT>(-1) || !host_) continue;
+        const int rule = host_->IsCommandEnabled(id);
+        if (rule != -1) EnableMenuItem(popup, static_cast<UINT>(i), MF_BYPOSITION | (rule ? MF_ENABLED : MF_GRAYED));
+    }
+    if (index >= 0) return;
+    for (UINT id : {IDM_VIEW_THUMBNAIL, IDM_DELETE_IMAGE, IDM_PROPERTIES, IDM_MOVE_LEFT, IDM_MOVE_RIGHT}) {
+        EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
+    }
 }
 
 bool ThumbnailBar::DoCommand(UINT command, int index) {

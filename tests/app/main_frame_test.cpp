@@ -502,6 +502,68 @@ TEST_F(ViewerTest, EveryToolbarButtonShowsItsPictureEnabledOrNot) {
     checkButtons("last page: Last disabled");
 }
 
+TEST_F(ViewerTest, TheThumbnailMenuGreysWhatTheFrameGreys) {
+    // The entry menu of a thumbnail offers commands of the frame's menus
+    // too: each is greyed exactly when the frame's menus grey it, so that
+    // none is offered that does nothing.
+    for (const char* name : {"a.bmp", "b.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    ASSERT_EQ(frame->Album().Count(), 2);
+    auto greyed = [&](int cell, bool chooser) {
+        SetFileChooser(chooser ? PickChosen : nullptr);
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MENU_THUMBNAIL));
+        EXPECT_NE(menu, nullptr);
+        HMENU popup = GetSubMenu(menu, 0);
+        frame->Thumbnails()->PrepareEntryMenu(popup, cell);
+        std::vector<std::pair<UINT, bool>> states;
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            const UINT id = GetMenuItemID(popup, i);
+            if (id == 0 || id == static_cast<UINT>(-1)) continue;
+            states.push_back({id, (GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0});
+        }
+        DestroyMenu(menu);
+        SetFileChooser(nullptr);
+        return states;
+    };
+    const struct {
+        const char* what;
+        int cell;
+        bool chooser;
+        UINT id;
+        bool greyed;
+    } cases[] = {
+        {"no file chooser", 0, false, IDM_OPEN_FROM_BAR, true},
+        {"a file chooser", 0, true, IDM_OPEN_FROM_BAR, false},
+        {"not built yet", 0, true, IDM_PROPERTIES, true},
+        {"on a cell", 0, false, IDM_DELETE_IMAGE, false},
+        {"on a cell", 0, false, IDM_VIEW_THUMBNAIL, false},
+        {"on a cell", 0, false, IDM_SORT_BY_NAME, false},
+        {"off the cells", -1, false, IDM_DELETE_IMAGE, true},
+        {"off the cells", -1, false, IDM_SORT_BY_NAME, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.what << ", command " << c.id);
+        bool found = false;
+        for (const auto& [id, isGreyed] : greyed(c.cell, c.chooser)) {
+            if (id != c.id) continue;
+            found = true;
+            EXPECT_EQ(isGreyed, c.greyed);
+        }
+        EXPECT_TRUE(found);
+    }
+    // Every item the frame has a rule for follows it.
+    for (bool chooser : {false, true}) {
+        for (const auto& [id, isGreyed] : greyed(0, chooser)) {
+            SetFileChooser(chooser ? PickChosen : nullptr);
+            const int rule = frame->IsCommandEnabled(id);
+            SetFileChooser(nullptr);
+            if (rule == -1) continue;
+            EXPECT_EQ(isGreyed, rule == 0) << "command " << id << (chooser ? " with" : " without") << " a chooser";
+        }
+    }
+}
+
 TEST_F(ViewerTest, TheThumbnailBarIsPlacedByThePositionSetting) {
     MakeImage("a.bmp");
     MainFrame* frame = Start(u"\\My Documents\\a.bmp");
