@@ -190,6 +190,7 @@
 #define IDS_ASK_DCM_EXTENSION 21382
 #define IDS_DCM_EXTENSION_FAILED 21383
 #define IDS_SCREENSHOT_HELP 21384
+#define IDS_HELP_UNAVAILABLE 21385
 // (end of shell resources)
 
 // ---- options ----

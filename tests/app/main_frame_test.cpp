@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -346,6 +347,59 @@ TEST_F(MainFrameTest, AFileWithoutExtensionIsOfferedTheDicomExtension) {
     }
     KillTimer(nullptr, timer);
     SetFileChooser(nullptr);
+}
+
+// Boxes answered by a thread timer that keeps every text they show.
+std::u16string g_boxTexts;
+void CALLBACK ReadAndCloseBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = GetActiveWindow();
+    if (!box || (TheMainFrame() && box == TheMainFrame()->Handle())) return;
+    ++g_boxes;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM) {
+            WCHAR text[512] = {};
+            GetWindowTextW(child, text, 512);
+            g_boxTexts += text;
+            g_boxTexts += u"\n";
+            return TRUE;
+        },
+        0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainFrameTest, HelpWithoutAViewerNamesTheHelpFile) {
+    // The help viewer is the host's opener; when none can be started the
+    // command says where the help file is instead of doing nothing.
+    MakeImage("a.bmp");
+    MainFrame* frame = Start(u"\\My Documents\\a.bmp");
+    const char* saved = std::getenv("KESTRAVA_OPENER");
+    const std::string previous = saved ? saved : "";
+    const struct {
+        const char* what;
+        std::string opener;
+        bool message;
+    } cases[] = {
+        {"no opener", Host("no-such-opener"), true},
+        {"an opener that starts", "/bin/true", false},
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadAndCloseBox);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        setenv("KESTRAVA_OPENER", c.opener.c_str(), 1);
+        g_boxes = 0;
+        g_boxTexts.clear();
+        Command(IDM_HELP);
+        EXPECT_EQ(g_boxes, c.message ? 1 : 0);
+        EXPECT_EQ(g_boxTexts.find(u"\\Windows\\Kestrava.htm") != std::u16string::npos, c.message);
+    }
+    KillTimer(nullptr, timer);
+    if (saved) {
+        setenv("KESTRAVA_OPENER", previous.c_str(), 1);
+    } else {
+        unsetenv("KESTRAVA_OPENER");
+    }
+    EXPECT_TRUE(IsWindow(frame->Handle()));
 }
 
 // The frame with its panes at work: the image library decodes, the
