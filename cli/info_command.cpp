@@ -1,5 +1,6 @@
 // "kestrava-cli info IN...": for each file its path, format name, size,
-// depth, pages, frames and format text, one "key: value" per line, a blank
+// depth, pages, frames and format text, and "truncated: yes" for a picture
+// whose file ends early, one "key: value" per line, a blank
 // line between files. A file that fails is reported on stderr and the others
 // still run; the exit code is the last failure's LoadError.
 #include <cstdio>
@@ -43,6 +44,9 @@ int RunInfoCommand(int argc, char** argv) {
         std::printf("pages: %u\n", static_cast<unsigned>(file.image.pageCount));
         std::printf("frames: %d\n", frames && frames->frameCount > 0 ? frames->frameCount : 1);
         std::printf("format text: %s\n", platform::Utf16ToUtf8(file.image.formatText).c_str());
+        // Only a picture whose file ended early gets the line, so that a
+        // batch can pick such files out with one grep.
+        if (file.image.truncated) std::printf("truncated: yes\n");
         file.Unload();
     }
     std::fflush(stdout);

@@ -11,6 +11,8 @@ PACKAGES=(
     # platform layer: fonts and text, screen, screenshots
     libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
     libsdl2-dev libpng-dev
+    # the help viewer's opener (xdg-open)
+    xdg-utils
     # end-to-end tests in a real X server
     xvfb xauth xdotool
     # image codecs, their reference tools and peers

@@ -30,6 +30,7 @@
 namespace {
 
 constexpr COLORREF kCurrentCellColour = RGB(0, 0, 100);
+constexpr COLORREF kIncompleteTextColour = RGB(255, 0, 0);  // as the view's messages
 constexpr DWORD kNoImageEstimate = 1048576;
 constexpr DWORD kUnknownNeed = 3 * 1048576;  // an out-of-memory decode without a header
 constexpr int kNameStrip = 12;                // file names: the cell's bottom 12 pixels
@@ -481,7 +482,18 @@ void ThumbnailBar::DrawCell(HDC dc, int index, const RECT& cellRect, bool curren
         RECT square = {cell.left, cell.top, cell.right, cell.top + cellWidth_};
         DrawTextW(dc, text, -1, &square, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
-    if (showNames_) {
+    // A picture whose file ended early says so in the name row, in the
+    // view's message colour, whether or not names are shown.
+    const bool incomplete = (entry->icon && entry->icon->truncated) ||
+                            (entry->image && entry->image->image.truncated);
+    if (incomplete) {
+        LPCWSTR text = ImageString(kStringIncompletePicture);
+        RECT strip = {cell.left + 1, cell.bottom - kNameStrip, cell.right - 1, cell.bottom};
+        SetTextColor(dc, kIncompleteTextColour);
+        DrawTextW(dc, text ? text : u"", -1, &strip,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        SetTextColor(dc, textColour);
+    } else if (showNames_) {
         LPCWSTR source = entry->sourceUrl.empty() ? entry->Name()
                                                   : AfterLast(entry->sourceUrl.c_str(), u"/\\");
         WCHAR name[MAX_PATH];
@@ -533,12 +545,7 @@ void ThumbnailBar::OnHoldTimer() {
     HMENU popup = GetSubMenu(menu, 0);
     const int index = penCell_;
     if (popup) {
-        if (index < 0) {
-            for (UINT id : {IDM_VIEW_THUMBNAIL, IDM_DELETE_IMAGE, IDM_PROPERTIES, IDM_MOVE_LEFT,
-                            IDM_MOVE_RIGHT}) {
-                EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
-            }
-        }
+        PrepareEntryMenu(popup, index);
         POINT at = penDown_;
         ClientToScreen(hwnd_, &at);
         const UINT command = static_cast<UINT>(
@@ -548,6 +555,22 @@ void ThumbnailBar::OnHoldTimer() {
         }
     }
     DestroyMenu(menu);
+}
+
+void ThumbnailBar::PrepareEntryMenu(HMENU popup, int index) {
+    // The same commands in the frame's menus follow the frame's rule; an
+    // item enabled here that the frame greys would do nothing when chosen.
+    const int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(popup, i);
+        if (id == 0 || id == static_cast<UINT>(-1) || !host_) continue;
+        const int rule = host_->IsCommandEnabled(id);
+        if (rule != -1) EnableMenuItem(popup, static_cast<UINT>(i), MF_BYPOSITION | (rule ? MF_ENABLED : MF_GRAYED));
+    }
+    if (index >= 0) return;
+    for (UINT id : {IDM_VIEW_THUMBNAIL, IDM_DELETE_IMAGE, IDM_PROPERTIES, IDM_MOVE_LEFT, IDM_MOVE_RIGHT}) {
+        EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
+    }
 }
 
 bool ThumbnailBar::DoCommand(UINT command, int index) {

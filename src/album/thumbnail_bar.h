@@ -54,6 +54,10 @@ public:
     bool RedrawCell(int index);
     // Entry menu commands on `index`; false when not handled.
     bool DoCommand(UINT command, int index);
+    // Readies the entry menu for a hold on cell `index` (-1: no cell): each
+    // item is enabled or greyed by the host's rule for its command, and the
+    // items that act on a cell are greyed without one.
+    void PrepareEntryMenu(HMENU popup, int index);
     bool StartLoader();
     void StopLoader();
     // Decodes the entry (on the loader thread or, when background loading is

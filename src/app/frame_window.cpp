@@ -3,6 +3,9 @@
 
 #include <aygshell.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "app/shell_helpers.h"
 
 namespace {
@@ -10,6 +13,19 @@ namespace {
 SIPINFO g_savedPanel = {};
 constexpr UINT kCommandClose = 57665;
 }  // namespace
+
+int StripImageCount(HINSTANCE instance, int bitmapId) {
+    HBITMAP strip = LoadBitmapW(instance, MAKEINTRESOURCEW(bitmapId));
+    if (!strip) return 0;
+    BITMAP bits = {};
+    int count = 0;
+    // The images are square: as many as the strip's height fits its width.
+    if (GetObjectW(strip, sizeof bits, &bits) && bits.bmHeight != 0) {
+        count = bits.bmWidth / std::abs(bits.bmHeight);
+    }
+    DeleteObject(strip);
+    return count;
+}
 
 FrameWindow::~FrameWindow() {
     if (classAtom_) UnregisterClassW(className_, instance_);
@@ -51,8 +67,12 @@ bool FrameWindow::BuildMenuBar(int menuId, int bitmapId, const TBBUTTON* buttons
         SendMessageW(bar, TB_SETTOOLTIPS, (WPARAM)tooltipCount, reinterpret_cast<LPARAM>(tooltips));
     }
     if (bitmapId && buttonCount > 0) {
+        // Every image of the strip, not one per button: buttons switch to
+        // images further along it (the video bar's enabled Last is its
+        // twelfth image for ten buttons).
         TBADDBITMAP bitmap = {instance_, (UINT_PTR)bitmapId};
-        SendMessageW(bar, TB_ADDBITMAP, (WPARAM)buttonCount, reinterpret_cast<LPARAM>(&bitmap));
+        const int images = std::max(buttonCount, StripImageCount(instance_, bitmapId));
+        SendMessageW(bar, TB_ADDBITMAP, (WPARAM)images, reinterpret_cast<LPARAM>(&bitmap));
     }
     if (buttons && buttonCount > 0) {
         SendMessageW(bar, TB_ADDBUTTONSW, (WPARAM)buttonCount, reinterpret_cast<LPARAM>(buttons));

@@ -6,6 +6,9 @@
 #include "app/menu_bar_holder.h"
 #include "app/window_base.h"
 
+// The square images of a toolbar strip resource (0 when it is missing).
+int StripImageCount(HINSTANCE instance, int bitmapId);
+
 class FrameWindow : public WindowBase {
 public:
     FrameWindow() = default;
@@ -22,7 +25,8 @@ public:
     virtual bool OnFrameNotify(int id, NMHDR* header, LRESULT* result);
 
     // The holder creates the menu bar from `menuId`; then tooltips, the
-    // bitmap (16x16 images, one per button) and the buttons are added.
+    // bitmap (every square image of its strip, at least one per button) and
+    // the buttons are added.
     bool BuildMenuBar(int menuId, int bitmapId, const TBBUTTON* buttons, int buttonCount,
                       LPCWSTR* tooltips, int tooltipCount);
 

@@ -783,7 +783,12 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     case IDM_ADD_IMAGES: OpenWithDialog(true); return true;
     case IDM_HELP:
         StopSlideShow();
-        ShowHelp(kHelpFile);
+        if (!ShowHelp(kHelpFile)) {
+            // Without a viewer the command would do nothing at all: name the
+            // file, so the user can read it another way.
+            ShowMessage(hwnd_, instance_, MB_OK | MB_ICONINFORMATION, IDS_INFORMATION, IDS_HELP_UNAVAILABLE,
+                        kHelpFile);
+        }
         return true;
     case IDM_TOGGLE_THUMBNAILS:
         options_.prevHideBar = !options_.prevHideBar;

@@ -87,7 +87,7 @@ public:
     void OnInitMenuPopup(HMENU menu) override;
     int OnCreate(CREATESTRUCTW* create) override;
     // 1 enabled, 0 disabled, -1 no opinion.
-    virtual int IsCommandEnabled(UINT id);
+    int IsCommandEnabled(UINT id) override;
 
     void SwitchMenuBar(int kind) override;
     void RefreshToolbar() override;

@@ -109,7 +109,7 @@ void InitFullScreenDialog(HWND dialog, DWORD flags) {
     SHInitDialog(&info);
 }
 
-void ShowHelp(LPCWSTR file, LPCWSTR anchor) {
+bool ShowHelp(LPCWSTR file, LPCWSTR anchor) {
     WCHAR commandLine[MAX_PATH * 2];
     if (anchor) {
         wsprintfW(commandLine, u"file:%s#%s", file, anchor);
@@ -117,11 +117,13 @@ void ShowHelp(LPCWSTR file, LPCWSTR anchor) {
         wsprintfW(commandLine, u"file:%s", file);
     }
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(u"PegHelp.exe", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       nullptr, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (!CreateProcessW(u"PegHelp.exe", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        nullptr, &process)) {
+        return false;
     }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 bool RunPropertySheet(const PropertySheetSpec& sheet) {

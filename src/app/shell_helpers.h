@@ -27,8 +27,9 @@ void SetInputPanel(HWND window, bool up);
 void FitToVisibleDesktop(HWND window);
 // The shell's dialog initialisation with `flags` plus full-screen sizing.
 void InitFullScreenDialog(HWND dialog, DWORD flags);
-// Opens help `file` (at `anchor`) with the device's help viewer.
-void ShowHelp(LPCWSTR file, LPCWSTR anchor = nullptr);
+// Opens help `file` (at `anchor`) with the device's help viewer; false when
+// the viewer could not be started (the caller tells the user).
+bool ShowHelp(LPCWSTR file, LPCWSTR anchor = nullptr);
 
 // A property sheet of dialog pages bound to their objects.
 struct PropertySheetPage {

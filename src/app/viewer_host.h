@@ -41,6 +41,11 @@ public:
     virtual bool PauseLoader() = 0;
     virtual void ResumeLoader() = 0;
 
+    // The frame's rule for a command: 1 enabled, 0 disabled, -1 no opinion.
+    // The panes' own menus follow it, so that a command greyed in the
+    // frame's menus is greyed in theirs too.
+    virtual int IsCommandEnabled(UINT /*id*/) { return -1; }
+
     virtual void SwitchMenuBar(int kind) = 0;
     virtual void RefreshToolbar() = 0;
     // Replaces (or adds to) the album; the count or -code (already reported).

@@ -75,16 +75,17 @@ inline BYTE ChannelValue(const ChannelMask& c, DWORD pixel) {
 
 // RLE8 into bottom-up image memory of `size` bytes with lines of `lineLength`
 // bytes. Every write is bounded by the image memory; the stream ends at an
-// end-of-bitmap or delta code, or at the end of the file.
-void DecodeRle8(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
+// end-of-bitmap or delta code, or at the end of the file. True when the file
+// ended first while lines were still to come: the picture is incomplete.
+bool DecodeRle8(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
     size_t lineStart = 0;
     size_t pos = 0;
     for (;;) {
         int count = in.ReadByte();
-        if (count < 0) return;
+        if (count < 0) return true;
         if (count > 0) {
             int value = in.ReadByte();
-            if (value < 0) return;
+            if (value < 0) return true;
             if (pos < size) {
                 size_t n = static_cast<size_t>(count) < size - pos ? count : size - pos;
                 std::memset(memory + pos, value, n);
@@ -93,18 +94,19 @@ void DecodeRle8(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
             continue;
         }
         int code = in.ReadByte();
-        if (code < 0 || code == 1) return;  // end of bitmap
-        if (code == 2) return;              // deltas are not supported: stop
+        if (code < 0) return true;
+        if (code == 1) return false;        // end of bitmap
+        if (code == 2) return false;        // deltas are not supported: stop
         if (code == 0) {                    // end of line
-            if (AbortFlagSet()) return;
+            if (AbortFlagSet()) return false;
             lineStart += lineLength;
             pos = lineStart;
-            if (lineStart >= size) return;  // nothing more can land in the image
+            if (lineStart >= size) return false;  // nothing more can land in the image
             continue;
         }
         for (int i = 0; i < code; ++i) {  // absolute run
             int value = in.ReadByte();
-            if (value < 0) return;
+            if (value < 0) return true;
             if (pos < size) memory[pos] = static_cast<BYTE>(value);
             ++pos;
         }
@@ -113,16 +115,16 @@ void DecodeRle8(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
 }
 
 // RLE4: nibbles are OR-ed into zeroed memory; each run starts at the high half
-// of the current byte.
-void DecodeRle4(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
+// of the current byte. The result as DecodeRle8's.
+bool DecodeRle4(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
     size_t lineStart = 0;
     size_t pos = 0;
     for (;;) {
         int count = in.ReadByte();
-        if (count < 0) return;
+        if (count < 0) return true;
         if (count > 0) {
             int value = in.ReadByte();
-            if (value < 0) return;
+            if (value < 0) return true;
             for (int i = 0; i < count; ++i) {
                 if ((i & 1) == 0) {
                     if (pos < size) memory[pos] |= static_cast<BYTE>(value & 0xF0);
@@ -134,17 +136,17 @@ void DecodeRle4(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
             continue;
         }
         int code = in.ReadByte();
-        if (code < 0 || code == 1) return;
-        if (code == 2) return;
+        if (code < 0) return true;
+        if (code == 1 || code == 2) return false;
         if (code == 0) {
-            if (AbortFlagSet()) return;
+            if (AbortFlagSet()) return false;
             lineStart += lineLength;
             pos = lineStart;
-            if (lineStart >= size) return;
+            if (lineStart >= size) return false;
             continue;
         }
         int data = in.ReadByte();
-        if (data < 0) return;
+        if (data < 0) return true;
         for (int i = 0; i < code; ++i) {
             if ((i & 1) == 0) {
                 if (pos < size) memory[pos] |= static_cast<BYTE>(data & 0xF0);
@@ -153,7 +155,7 @@ void DecodeRle4(FileReader& in, BYTE* memory, size_t size, size_t lineLength) {
                 ++pos;
                 if (i + 1 < code) {
                     data = in.ReadByte();
-                    if (data < 0) return;
+                    if (data < 0) return true;
                 }
             }
         }
@@ -289,11 +291,11 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
         case BI_RLE4: {
             size_t size = static_cast<size_t>(RowStride(image_)) * rows;
             if (info.compression == BI_RLE8) {
-                DecodeRle8(in, image_.pixels, size, RowStride(image_));
+                image_.truncated = DecodeRle8(in, image_.pixels, size, RowStride(image_));
                 lstrcpyW(image_.formatText, u"RLE8 compression");
             } else {
                 std::memset(image_.pixels, 0, size);
-                DecodeRle4(in, image_.pixels, size, RowStride(image_));
+                image_.truncated = DecodeRle4(in, image_.pixels, size, RowStride(image_));
                 lstrcpyW(image_.formatText, u"RLE4 compression");
             }
             if (info.topDown) FlipRows(image_);
@@ -329,7 +331,10 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
                         out[2] = ChannelValue(red, v);
                     }
                     CommitRow(my);
-                    if (got < static_cast<size_t>(rowLength)) break;  // the file ends: the rows left stay black
+                    if (got < static_cast<size_t>(rowLength)) {
+                        image_.truncated = true;  // the file ends: the rows left stay black
+                        break;
+                    }
                 }
                 ImageFree(row);
                 break;
@@ -341,7 +346,11 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
                 int block = rowLength >= (1 << 20) ? 1 : (1 << 20) / rowLength;
                 for (int y = 0; y < rows && !AbortFlagSet(); y += block) {
                     int n = rows - y < block ? rows - y : block;
-                    in.Read(RowAddress(image_, y), static_cast<size_t>(rowLength) * n);
+                    const size_t wanted = static_cast<size_t>(rowLength) * n;
+                    if (in.Read(RowAddress(image_, y), wanted) < wanted) {
+                        image_.truncated = true;  // the rows the file lacks stay black
+                        break;
+                    }
                 }
                 return kLoadOk;
             }
@@ -354,7 +363,10 @@ LoadError BmpHandler::Load(HANDLE file, DWORD /*flags*/) {
                 const size_t got = in.Read(target, rowLength);
                 if (got < static_cast<size_t>(rowLength)) std::memset(target + got, 0, rowLength - got);
                 CommitRow(my);
-                if (got < static_cast<size_t>(rowLength)) break;
+                if (got < static_cast<size_t>(rowLength)) {
+                    image_.truncated = true;
+                    break;
+                }
             }
             return kLoadOk;
         }

@@ -10,8 +10,9 @@
 
 class BmpHandler : public FormatHandler {
 public:
-    // 0 on success (an abort also returns 0 with the rows read so far), 6
-    // when a header is short, 8 for a header no image can be made of, 1 when
+    // 0 on success (an abort also returns 0 with the rows read so far; a
+    // file that ends inside the pixels keeps what it holds, black beyond,
+    // and marks the image truncated), 6 when a header is short, 8 for a header no image can be made of, 1 when
     // the image cannot be created.
     LoadError Load(HANDLE file, DWORD flags) override;
     LoadError Save(HANDLE file, const RImage& image) override;

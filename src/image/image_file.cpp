@@ -96,5 +96,8 @@ LoadError ImageFile::LoadPage(int index) {
 }
 
 bool ImageFile::MakeThumbnail(int maxWidth, int maxHeight, RImage* thumbnail) const {
-    return StretchToTrueColor(image, maxWidth, maxHeight, thumbnail);
+    if (!StretchToTrueColor(image, maxWidth, maxHeight, thumbnail)) return false;
+    // The icon of an incomplete picture says so wherever it is shown.
+    thumbnail->truncated = image.truncated;
+    return true;
 }

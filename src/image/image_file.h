@@ -30,6 +30,7 @@ struct ImageFile {
     int LoadFrame(HANDLE file, int index, INT_PTR p1, INT_PTR p2);
     // Decodes page `index` of a multi-page file; 17 when there is no such page.
     LoadError LoadPage(int index);
-    // A 24-bit copy of the image fitting maxWidth x maxHeight.
+    // A 24-bit copy of the image fitting maxWidth x maxHeight; it keeps the
+    // image's truncated mark.
     bool MakeThumbnail(int maxWidth, int maxHeight, RImage* thumbnail) const;
 };

@@ -500,6 +500,11 @@ LoadError JpegDecoder::Decode(JpegHandler* handler, DecodeContext* context, HAND
         }
         handler->CommitRow(y);
     }
+    // The picture is short of data when the file ran out before the last
+    // row came out (the inserted end-of-image marker completed it) or its
+    // scan was cut off by another marker; an abort is not a short file.
+    const bool truncated = !AbortFlagSet() && (source->ended || stop < cinfo->output_height ||
+                                               cinfo->output_scanline < cinfo->output_height);
     // After an abort the library reports too little data: the jump returns 15.
     if (cinfo->output_scanline < cinfo->output_height && !AbortFlagSet()) {
         jpeg_abort_decompress(cinfo);  // cut short after the end of the file
@@ -510,6 +515,7 @@ LoadError JpegDecoder::Decode(JpegHandler* handler, DecodeContext* context, HAND
     jpeg_destroy_decompress(cinfo);
 
     RImage& image = handler->Image();
+    image.truncated = truncated;
     wsprintfW(image.formatText, u"Ver.%d.%02d", major, minor);
     if (progressive) lstrcatW(image.formatText, u" - progressive");
     return kLoadOk;

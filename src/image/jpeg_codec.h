@@ -11,9 +11,9 @@
 
 class JpegHandler : public FormatHandler {
 public:
-    // 0 on success (a truncated file decodes to its end), 8 for an empty or
-    // broken file, 10 for more than 24 bits per pixel, 1 when the image
-    // cannot be created, 15 when aborted.
+    // 0 on success (a truncated file decodes to its end and the image is
+    // marked truncated), 8 for an empty or broken file, 10 for more than 24
+    // bits per pixel, 1 when the image cannot be created, 15 when aborted.
     LoadError Load(HANDLE file, DWORD flags) override;
     // SaveJpeg at the default quality.
     LoadError Save(HANDLE file, const RImage& image) override;

@@ -45,6 +45,7 @@ const StringRow kStrings[] = {
     {21321, u"File contain 32bit image format. Device support maximally 24 bits per color."},
     {21322, u"Image data file corrupted or file has a unknown data format."},
     {21327, u"Unknown Format Name"},
+    {21328, u"Incomplete picture: the file ends early"},
 };
 
 }  // namespace

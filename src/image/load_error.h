@@ -33,6 +33,8 @@ enum : DWORD {
 enum : UINT {
     kStringUnknownError = 452,
     kStringUnknownFormatName = 21327,
+    // Said wherever a truncated picture (RImage::truncated) is shown.
+    kStringIncompletePicture = 21328,
 };
 
 // The string id of a code's message (452 for codes outside the table), 0 for

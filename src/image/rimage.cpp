@@ -56,6 +56,7 @@ void ResetImage(RImage* image) {
     image->pixels = nullptr;
     image->pageCount = 1;
     image->formatText[0] = 0;
+    image->truncated = false;
 }
 
 void MoveImage(RImage* to, RImage* from) {

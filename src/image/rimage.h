@@ -31,6 +31,9 @@ struct RImage {
     DWORD pageCount = 1;                      // 1 after reset
     WCHAR path[MAX_PATH] = {};                // file the image came from
     WCHAR formatText[64] = {};                // short description of the encoding
+    // The file ended before the picture did: what was decoded is kept and
+    // the rest is black, so the picture must never pass for a whole one.
+    bool truncated = false;
 };
 
 // Hard limits of an image record: each side at most kMaxImageSide pixels and
@@ -59,7 +62,8 @@ inline const RGBQUAD* ColourTable(const BITMAPINFOHEADER* header) {
 }
 
 // Reset state: pageLoader, header, frameSource, bitmap, pixels null,
-// pageCount 1, formatText empty; adjustment and path are kept.
+// pageCount 1, formatText empty, truncated false; adjustment and path are
+// kept.
 void ResetImage(RImage* image);
 // Copies every field of `from` into `to` and resets `from`.
 void MoveImage(RImage* to, RImage* from);

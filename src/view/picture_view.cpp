@@ -26,6 +26,8 @@ constexpr COLORREF kPlaceholderTransparent = RGB(255, 0, 255);
 constexpr COLORREF kMessageColour = RGB(255, 0, 0);
 constexpr int kMessageMargin = 5;
 constexpr int kMessageFontHeight = -9;
+// Space above and below the text of the incomplete-picture line.
+constexpr int kMessageLinePadding = 1;
 // Page steps of this size go to the first or the last page.
 constexpr int kPageJump = 1000000;
 // The frame's exit timer while a playback is being stopped.
@@ -408,6 +410,43 @@ HBITMAP PictureView::Placeholder(int id) {
     return *slot;
 }
 
+HFONT PictureView::MessageFont() {
+    if (!messageFont_) {
+        LOGFONTW font = {};
+        if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font)) {
+            lstrcpyW(font.lfFaceName, u"MS Sans Serif");
+            font.lfWeight = FW_NORMAL;
+        }
+        font.lfHeight = kMessageFontHeight;
+        font.lfWidth = 0;
+        messageFont_ = CreateFontIndirectW(&font);
+    }
+    return messageFont_;
+}
+
+bool PictureView::ShowsIncompletePicture() const {
+    return ImageShown() && entry_->image->image.truncated;
+}
+
+void PictureView::PaintIncompleteLine(HDC dc, const RECT& client) {
+    // A picture whose file ended early is drawn with its black remainder;
+    // the line across the bottom says so, over whatever part is visible, so
+    // that no zoom or pan hides it.
+    HFONT font = MessageFont();
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = metrics.tmHeight + 2 * kMessageLinePadding;
+    RECT line = {client.left, client.bottom - lineHeight, client.right, client.bottom};
+    FillRect(dc, &line, backgroundBrush_);
+    LPCWSTR text = ImageString(kStringIncompletePicture);
+    SetTextColor(dc, kMessageColour);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text ? text : u"", -1, &line,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (previous) SelectObject(dc, previous);
+}
+
 void PictureView::PaintPlaceholder(HDC dc) {
     // With nothing to say the class background (erased already) shows.
     if (errorCode_ == kViewNoMessage) return;
@@ -428,19 +467,10 @@ void PictureView::PaintPlaceholder(HDC dc) {
     } else {
         text = LoadErrorMessage(static_cast<LoadError>(errorCode_));
     }
-    if (!messageFont_) {
-        LOGFONTW font = {};
-        if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font)) {
-            lstrcpyW(font.lfFaceName, u"MS Sans Serif");
-            font.lfWeight = FW_NORMAL;
-        }
-        font.lfHeight = kMessageFontHeight;
-        font.lfWidth = 0;
-        messageFont_ = CreateFontIndirectW(&font);
-    }
     RECT band = {client.left + kMessageMargin, y + kPlaceholderHeight + kMessageMargin,
                  client.right - kMessageMargin, client.bottom};
-    HGDIOBJ previous = messageFont_ ? SelectObject(dc, messageFont_) : nullptr;
+    HFONT font = MessageFont();
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
     SetTextColor(dc, kMessageColour);
     SetBkMode(dc, TRANSPARENT);
     DrawTextW(dc, text, -1, &band, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
@@ -489,6 +519,7 @@ void PictureView::OnPaint() {
     if (zoomRectMode_ != kZoomRectOff) DrawFocusRect(memory, &zoomRect_);
     BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
     RestoreSurfaceRect(&backBuffer_, destRect_, saved);
+    if (image.truncated) PaintIncompleteLine(dc, client);
     EndPaint(hwnd_, &paint);
 }
 
@@ -690,7 +721,6 @@ bool PictureView::GoToFrame(int index) {
     if (Playing() || !MultiFrame()) return false;
     ImageFile* file = entry_->image;
     const int target = std::clamp(index, 0, file->image.frameSource->frameCount - 1);
-    frameIndex_ = target;
     HANDLE handle = CreateFileW(file->filePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
@@ -703,7 +733,10 @@ bool PictureView::GoToFrame(int index) {
         TheImageLibrary()->Dither(file);
     }
     ResumeLoader(loaderWasRunning);
+    // The index names the frame on the screen: a step that failed leaves it
+    // where it was, so the bar's rules and the next step start from there.
     if (result != 0) return false;
+    frameIndex_ = target;
     InvalidateRect(hwnd_, nullptr, FALSE);
     UpdateWindow(hwnd_);
     return true;

@@ -104,7 +104,8 @@ public:
     int IsCommandEnabled(UINT id);
     // Shows frame `index` (clamped to the frames) of a multi-frame image:
     // the frame is decoded from the entry's file into its image and drawn.
-    // Nothing while playing; false when nothing was shown.
+    // Nothing while playing; false when nothing was shown, and then the
+    // frame index stays on the frame shown before.
     bool GoToFrame(int index);
     // Steps the pages of a multi-page image by `delta` (+-1000000 for the
     // first and last page). False when nothing changed.
@@ -124,6 +125,9 @@ public:
     int FrameIndex() const { return frameIndex_; }
     int PageIndex() const { return pageIndex_; }
     int ErrorCode() const { return errorCode_; }
+    // The shown picture's file ended before the picture did: the view says
+    // so on its message line.
+    bool ShowsIncompletePicture() const;
     bool UsesFrameBar() const { return usesFrameBar_; }
     const RECT& SourceRect() const { return srcRect_; }
     const RECT& DestRect() const { return destRect_; }
@@ -142,6 +146,8 @@ private:
 
     void OnPaint();
     void PaintPlaceholder(HDC dc);
+    void PaintIncompleteLine(HDC dc, const RECT& client);
+    HFONT MessageFont();
     void OnSize(int width, int height);
     void OnPenDown(POINT point);
     void OnPenMove(POINT point);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -350,6 +351,59 @@ TEST_F(MainFrameTest, AFileWithoutExtensionIsOfferedTheDicomExtension) {
     SetFileChooser(nullptr);
 }
 
+// Boxes answered by a thread timer that keeps every text they show.
+std::u16string g_boxTexts;
+void CALLBACK ReadAndCloseBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = GetActiveWindow();
+    if (!box || (TheMainFrame() && box == TheMainFrame()->Handle())) return;
+    ++g_boxes;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM) {
+            WCHAR text[512] = {};
+            GetWindowTextW(child, text, 512);
+            g_boxTexts += text;
+            g_boxTexts += u"\n";
+            return TRUE;
+        },
+        0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainFrameTest, HelpWithoutAViewerNamesTheHelpFile) {
+    // The help viewer is the host's opener; when none can be started the
+    // command says where the help file is instead of doing nothing.
+    MakeImage("a.bmp");
+    MainFrame* frame = Start(u"\\My Documents\\a.bmp");
+    const char* saved = std::getenv("KESTRAVA_OPENER");
+    const std::string previous = saved ? saved : "";
+    const struct {
+        const char* what;
+        std::string opener;
+        bool message;
+    } cases[] = {
+        {"no opener", Host("no-such-opener"), true},
+        {"an opener that starts", "/bin/true", false},
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadAndCloseBox);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        setenv("KESTRAVA_OPENER", c.opener.c_str(), 1);
+        g_boxes = 0;
+        g_boxTexts.clear();
+        Command(IDM_HELP);
+        EXPECT_EQ(g_boxes, c.message ? 1 : 0);
+        EXPECT_EQ(g_boxTexts.find(u"\\Windows\\Kestrava.htm") != std::u16string::npos, c.message);
+    }
+    KillTimer(nullptr, timer);
+    if (saved) {
+        setenv("KESTRAVA_OPENER", previous.c_str(), 1);
+    } else {
+        unsetenv("KESTRAVA_OPENER");
+    }
+    EXPECT_TRUE(IsWindow(frame->Handle()));
+}
+
 // The frame with its panes at work: the image library decodes, the
 // thumbnail loader runs.
 class ViewerTest : public MainFrameTest {
@@ -412,6 +466,158 @@ TEST_F(ViewerTest, AnOpenedFolderIsShownIconsAreMadeAndTheViewFollowsTheCommands
     EXPECT_EQ(block.rotation % 360, 0);
     // The other entries keep their own state.
     EXPECT_EQ(album.Entry(0)->block.rotation, 0);
+}
+
+// A two-page TIFF of 2 x 2 grey pixels, uncompressed, written field by field:
+// each page's directory (nine entries) followed by its four pixels.
+void WriteTwoPageTiff(const std::string& hostPath) {
+    std::vector<unsigned char> out = {'I', 'I', 42, 0, 8, 0, 0, 0};  // header, first directory at 8
+    auto u16 = [&out](unsigned v) {
+        out.push_back(static_cast<unsigned char>(v));
+        out.push_back(static_cast<unsigned char>(v >> 8));
+    };
+    auto u32 = [&](unsigned v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    constexpr unsigned kDirectorySize = 2 + 9 * 12 + 4;
+    for (unsigned page = 0; page < 2; ++page) {
+        const unsigned directory = static_cast<unsigned>(out.size());
+        const unsigned pixels = directory + kDirectorySize;
+        const unsigned next = page == 0 ? pixels + 4 : 0;
+        u16(9);
+        const struct {
+            unsigned tag, type, value;  // type 3 SHORT, 4 LONG; one value each
+        } fields[] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},      {259, 3, 1},      {262, 3, 1},
+                      {273, 4, pixels}, {277, 3, 1}, {278, 3, 2}, {279, 4, 4}};
+        for (const auto& f : fields) {
+            u16(f.tag);
+            u16(f.type);
+            u32(1);
+            if (f.type == 3) {
+                u16(f.value);
+                u16(0);
+            } else {
+                u32(f.value);
+            }
+        }
+        u32(next);
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(60 + 100 * page + 20 * i));
+    }
+    std::ofstream(hostPath, std::ios::binary).write(reinterpret_cast<const char*>(out.data()),
+                                                    static_cast<std::streamsize>(out.size()));
+}
+
+TEST_F(ViewerTest, EveryToolbarButtonShowsItsPictureEnabledOrNot) {
+    // A multi-page file gets the video bar: its Last button switches to an
+    // image past one per button when it is enabled, and some of its disabled
+    // buttons have no picture in the disabled art. None may be blank.
+    WriteTwoPageTiff(Host("My Documents/pages.tif"));
+    MainFrame* frame = Start(u"\\My Documents\\pages.tif");
+    WaitForLoader();
+    ASSERT_TRUE(frame->View()->ImageShown());
+    ASSERT_EQ(frame->View()->PageCount(), 2);
+    HWND bar = frame->Bar().MenuBar();
+    ASSERT_NE(bar, nullptr);
+    RECT place = {};
+    GetWindowRect(bar, &place);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    auto checkButtons = [&](const char* when) {
+        SCOPED_TRACE(when);
+        Pump();
+        const int count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
+        int checked = 0;
+        for (int i = 0; i < count; ++i) {
+            TBBUTTON button = {};
+            ASSERT_TRUE(SendMessageW(bar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button)));
+            if (button.fsStyle & TBSTYLE_SEP || button.iBitmap < 0) continue;
+            RECT r = {};
+            ASSERT_TRUE(SendMessageW(bar, TB_GETRECT, static_cast<WPARAM>(button.idCommand),
+                                     reinterpret_cast<LPARAM>(&r)));
+            OffsetRect(&r, place.left, place.top);
+            if (r.right > screenWidth) continue;  // not on the screen to look at
+            ++checked;
+            // The button's face is the colour at its corner; its picture is
+            // whatever differs from it in the middle.
+            const COLORREF face = gwes_test::ScreenPixel(r.left + 1, r.top + 1);
+            bool picture = false;
+            const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+            for (int y = cy - 6; y <= cy + 6 && !picture; ++y)
+                for (int x = cx - 6; x <= cx + 6 && !picture; ++x) picture = gwes_test::ScreenPixel(x, y) != face;
+            const bool enabled = (SendMessageW(bar, TB_GETSTATE, static_cast<WPARAM>(button.idCommand), 0) &
+                                  TBSTATE_ENABLED) != 0;
+            EXPECT_TRUE(picture) << "command " << button.idCommand << (enabled ? " (enabled)" : " (disabled)")
+                                 << ", image " << SendMessageW(bar, TB_GETBITMAP, button.idCommand, 0);
+        }
+        EXPECT_GT(checked, 0);
+    };
+    ASSERT_EQ(frame->IsCommandEnabled(IDM_VIDEO_LAST), 1);
+    checkButtons("first page: Last enabled");
+    Command(IDM_VIDEO_LAST);
+    ASSERT_EQ(frame->IsCommandEnabled(IDM_VIDEO_LAST), 0);
+    checkButtons("last page: Last disabled");
+}
+
+TEST_F(ViewerTest, TheThumbnailMenuGreysWhatTheFrameGreys) {
+    // The entry menu of a thumbnail offers commands of the frame's menus
+    // too: each is greyed exactly when the frame's menus grey it, so that
+    // none is offered that does nothing.
+    for (const char* name : {"a.bmp", "b.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    ASSERT_EQ(frame->Album().Count(), 2);
+    auto greyed = [&](int cell, bool chooser) {
+        SetFileChooser(chooser ? PickChosen : nullptr);
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MENU_THUMBNAIL));
+        EXPECT_NE(menu, nullptr);
+        HMENU popup = GetSubMenu(menu, 0);
+        frame->Thumbnails()->PrepareEntryMenu(popup, cell);
+        std::vector<std::pair<UINT, bool>> states;
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            const UINT id = GetMenuItemID(popup, i);
+            if (id == 0 || id == static_cast<UINT>(-1)) continue;
+            states.push_back({id, (GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0});
+        }
+        DestroyMenu(menu);
+        SetFileChooser(nullptr);
+        return states;
+    };
+    const struct {
+        const char* what;
+        int cell;
+        bool chooser;
+        UINT id;
+        bool greyed;
+    } cases[] = {
+        {"no file chooser", 0, false, IDM_OPEN_FROM_BAR, true},
+        {"a file chooser", 0, true, IDM_OPEN_FROM_BAR, false},
+        {"not built yet", 0, true, IDM_PROPERTIES, true},
+        {"on a cell", 0, false, IDM_DELETE_IMAGE, false},
+        {"on a cell", 0, false, IDM_VIEW_THUMBNAIL, false},
+        {"on a cell", 0, false, IDM_SORT_BY_NAME, false},
+        {"off the cells", -1, false, IDM_DELETE_IMAGE, true},
+        {"off the cells", -1, false, IDM_SORT_BY_NAME, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.what << ", command " << c.id);
+        bool found = false;
+        for (const auto& [id, isGreyed] : greyed(c.cell, c.chooser)) {
+            if (id != c.id) continue;
+            found = true;
+            EXPECT_EQ(isGreyed, c.greyed);
+        }
+        EXPECT_TRUE(found);
+    }
+    // Every item the frame has a rule for follows it.
+    for (bool chooser : {false, true}) {
+        for (const auto& [id, isGreyed] : greyed(0, chooser)) {
+            SetFileChooser(chooser ? PickChosen : nullptr);
+            const int rule = frame->IsCommandEnabled(id);
+            SetFileChooser(nullptr);
+            if (rule == -1) continue;
+            EXPECT_EQ(isGreyed, rule == 0) << "command " << id << (chooser ? " with" : " without") << " a chooser";
+        }
+    }
 }
 
 TEST_F(ViewerTest, TheThumbnailBarIsPlacedByThePositionSetting) {

@@ -365,6 +365,54 @@ TEST_F(BmpTest, ReducedSizeLoadingOfA2000By1000Picture) {
     }
 }
 
+TEST_F(BmpTest, FilesEndingInsideThePixelsAreMarkedTruncated) {
+    // Every reading path of the decoder: rows straight into the image,
+    // row by row (top-down and decimating), 16/32-bit conversion and both
+    // run-length codings. A whole file must never be marked, a cut one
+    // always.
+    ByteWriter rle8Rows;  // two rows of four, each ended, then the end of bitmap
+    rle8Rows.u8(4).u8(7).u8(0).u8(0).u8(4).u8(9).u8(0).u8(1);
+    ByteWriter rle4Rows;
+    rle4Rows.u8(4).u8(0x12).u8(0).u8(0).u8(4).u8(0x34).u8(0).u8(1);
+    const Bytes big = LargeEightBit(BI_RGB);
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        DWORD flags;
+        bool truncated;
+    };
+    const Case cases[] = {
+        {"24-bit whole", File(InfoHeader(2, 2, 24), {}, Bytes(16, 0x40)), 0, false},
+        {"24-bit cut", File(InfoHeader(2, 2, 24), {}, Bytes(11, 0x40)), 0, true},
+        {"24-bit top-down whole", File(InfoHeader(2, -2, 24), {}, Bytes(16, 0x40)), 0, false},
+        {"24-bit top-down cut", File(InfoHeader(2, -2, 24), {}, Bytes(9, 0x40)), 0, true},
+        {"16-bit whole", File(InfoHeader(2, 2, 16), {}, Bytes(8, 0x40)), 0, false},
+        {"16-bit cut", File(InfoHeader(2, 2, 16), {}, Bytes(5, 0x40)), 0, true},
+        {"32-bit cut", File(InfoHeader(2, 2, 32), {}, Bytes(12, 0x40)), 0, true},
+        {"8-bit cut before its pixels", File(InfoHeader(4, 4, 8), GreyTable(256), {}), 0, true},
+        {"RLE8 whole", File(InfoHeader(4, 2, 8, BI_RLE8), GreyTable(256), rle8Rows.bytes), 0, false},
+        {"RLE8 cut", File(InfoHeader(4, 2, 8, BI_RLE8), GreyTable(256), {4, 7, 0, 0, 4}), 0, true},
+        {"RLE8 stopped by a delta", File(InfoHeader(4, 2, 8, BI_RLE8), GreyTable(256), {4, 7, 0, 2, 1, 1}), 0,
+         false},
+        {"RLE4 whole", File(InfoHeader(4, 2, 4, BI_RLE4), GreyTable(16), rle4Rows.bytes), 0, false},
+        {"RLE4 cut", File(InfoHeader(4, 2, 4, BI_RLE4), GreyTable(16), {4, 0x12, 0}), 0, true},
+        {"decimated whole", big, kLoadFlagReduced, false},
+        {"decimated cut", Bytes(big.begin(), big.begin() + static_cast<ptrdiff_t>(big.size() / 2)),
+         kLoadFlagReduced, true},
+        {"RLE8 reduced cut", [] {
+             Bytes b = LargeEightBit(BI_RLE8);
+             b.resize(b.size() / 2);
+             return b;
+         }(), kLoadFlagReduced, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RImage& image = Decode(c.bytes, "t.bmp", c.flags);
+        ASSERT_NE(image.header, nullptr);
+        EXPECT_EQ(image.truncated, c.truncated);
+    }
+}
+
 TEST_F(BmpTest, DecimationMapsEveryDestinationColumn) {
     const RImage& image = Decode(LargeEightBit(BI_RGB), "big.bmp", kLoadFlagReduced);
     float ratio = 2000.0f / 960.0f;
@@ -387,6 +435,7 @@ TEST_F(BmpTest, AnAbortDuringDecodingReturnsSuccessWithTheRowsSoFar) {
     RegisterAllocationHooks(nullptr, 0, nullptr, nullptr, nullptr);
     EXPECT_EQ(file_.lastError, kLoadOk);
     EXPECT_TRUE(PixelAt(image, 0, 0) == (Bgr{0, 0, 0}));
+    EXPECT_FALSE(image.truncated) << "an abort is no short file";
     ClearAbortFlag();
 }
 

@@ -39,6 +39,27 @@ pnm_small.pgm Portable_Graymap_Format 37 23 8 1
 pnm_small.ppm Portable_Graymap_Format 37 23 24 1
 TABLE
 
+# info marks a picture whose file ends early, and only such a picture: cut
+# JPEG and BMP files decode what they hold and say so.
+head -c 700 "$2/small_v3_24.bmp" >"$work/cut.bmp"
+head -c 2000 "$fixtures/jpeg_large_baseline.jpg" >"$work/cut.jpg"
+while read -r file truncated; do
+    "$cli" --root "$root" info "$file" >"$work/info" 2>&1
+    check "info $file exits 0" test $? -eq 0
+    if [ "$truncated" = yes ]; then
+        check "info $file says truncated" grep -qx "truncated: yes" "$work/info"
+    else
+        check "info $file says nothing of truncation" sh -c '! grep -q "^truncated" "$1"' - "$work/info"
+    fi
+done <<TABLE
+$fixtures/jpeg_truncated.jpg yes
+$work/cut.jpg yes
+$work/cut.bmp yes
+$fixtures/jpeg_large_baseline.jpg no
+$fixtures/jpeg_large_progressive.jpg no
+$2/small_v3_24.bmp no
+TABLE
+
 # convert: every exactly decoded fixture of each format, in one batch.
 mkdir -p "$work/out"
 inputs=()

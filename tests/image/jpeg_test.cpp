@@ -101,6 +101,7 @@ TEST_F(JpegTest, FilesDecodeExactlyAsDjpegWithTheSameSettings) {
             ASSERT_TRUE(LoadHost(&file, CodecFixture(name))) << file.lastError;
             ASSERT_EQ(file.image.header->biBitCount, f.bitsPerPixel);
             EXPECT_EQ(platform::Utf16ToUtf8(file.image.formatText), f.formatText);
+            EXPECT_FALSE(file.image.truncated) << "a whole file passed for a cut one";
             EXPECT_EQ(CompareWithReference(file.image, reference, 0), 0);
             if (f.bitsPerPixel == 8) {
                 // The identity grey table.
@@ -163,6 +164,52 @@ TEST_F(JpegTest, Jfif102ProgressiveFormatText) {
     ASSERT_TRUE(LoadHost(&file, CodecFixture("jpeg_jfif102.jpg"))) << file.lastError;
     EXPECT_EQ(platform::Utf16ToUtf8(file.image.formatText), "Ver.1.02 - progressive");
     file.Unload();
+}
+
+TEST_F(JpegTest, PicturesCutShortAreMarkedTruncated) {
+    // Whatever of the picture arrived is kept, but the image record says the
+    // file ended early, so that nothing shows it as a whole picture.
+    const Bytes baseline = NoiseJpeg(64, 48, 3);
+    const Bytes progressive = NoiseJpeg(64, 48, 3, true);
+    auto scanStart = [](const Bytes& b) {
+        for (size_t i = 0; i + 1 < b.size(); ++i) {
+            if (b[i] == 0xFF && b[i + 1] == 0xDA) return i;
+        }
+        return size_t(0);
+    };
+    ASSERT_NE(scanStart(baseline), 0u);
+    auto cut = [](const Bytes& b, size_t size) { return Bytes(b.begin(), b.begin() + static_cast<ptrdiff_t>(size)); };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool truncated;
+    };
+    const Case cases[] = {
+        {"whole baseline", baseline, false},
+        {"whole progressive", progressive, false},
+        {"baseline cut in the middle of the scan", cut(baseline, (scanStart(baseline) + baseline.size()) / 2), true},
+        {"baseline cut just after the scan header", cut(baseline, scanStart(baseline) + 20), true},
+        {"baseline cut a few bytes before its end", cut(baseline, baseline.size() - 40), true},
+        {"progressive cut in the middle", cut(progressive, progressive.size() / 2), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImageFile file;
+        ASSERT_TRUE(LoadBytes(&file, "cut.jpg", c.bytes)) << file.lastError;
+        EXPECT_EQ(file.image.header->biWidth, 64);
+        EXPECT_EQ(file.image.truncated, c.truncated);
+        file.Unload();
+    }
+    ImageFile fixture;
+    ASSERT_TRUE(LoadHost(&fixture, CodecFixture("jpeg_truncated.jpg"))) << fixture.lastError;
+    EXPECT_TRUE(fixture.image.truncated);
+    // Its thumbnail keeps the mark.
+    RImage icon;
+    ASSERT_TRUE(fixture.MakeThumbnail(20, 20, &icon));
+    EXPECT_TRUE(icon.truncated);
+    ReleaseImage(&icon);
+    fixture.Unload();
+    EXPECT_FALSE(fixture.image.truncated) << "unloading must clear the mark";
 }
 
 TEST_F(JpegTest, TruncatedEmptyAndCorruptFiles) {

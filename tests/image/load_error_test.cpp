@@ -49,8 +49,19 @@ TEST(LoadErrorTest, SuccessHasNoMessage) {
     EXPECT_EQ(std::u16string(LoadErrorMessage(kLoadOk)), u"");
 }
 
-TEST(LoadErrorTest, UnknownFormatNameText) {
-    EXPECT_EQ(std::u16string(ImageString(kStringUnknownFormatName)), u"Unknown Format Name");
+TEST(LoadErrorTest, SubsystemStringTexts) {
+    struct Case {
+        UINT id;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {kStringUnknownFormatName, u"Unknown Format Name"},
+        {kStringIncompletePicture, u"Incomplete picture: the file ends early"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(ImageString(c.id), nullptr) << c.id;
+        EXPECT_EQ(std::u16string(ImageString(c.id)), c.text) << c.id;
+    }
     EXPECT_EQ(ImageString(12345), nullptr);
 }
 

@@ -84,6 +84,32 @@ TEST_F(ImageListTest, AddSplitsAStripIntoImagesOfTheListWidth) {
     EXPECT_EQ(ImageList_Add(list, strip, nullptr), -1);  // both are gone now
 }
 
+TEST_F(ImageListTest, AStripIsTakenWholeWhateverTheListWasSizedFor) {
+    // Toolbars make their lists for a few images and add longer strips:
+    // every image of the strip arrives, at the index its place gives it.
+    const struct {
+        int initial, grow, strips;
+    } cases[] = {{0, 0, 1}, {1, 0, 1}, {2, 0, 3}, {3, 1, 2}, {7, 0, 4}};
+    const COLORREF centre[] = {kRed, kGreen, kBlue};
+    HBITMAP strip = Strip();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "initial " << c.initial << " grow " << c.grow);
+        HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, c.initial, c.grow);
+        ASSERT_NE(list, nullptr);
+        for (int s = 0; s < c.strips; ++s) EXPECT_EQ(ImageList_AddMasked(list, strip, kMagenta), 3 * s);
+        ASSERT_EQ(ImageList_GetImageCount(list), 3 * c.strips);
+        for (int i = 0; i < 3 * c.strips; ++i) {
+            Canvas canvas(16, 16, kGrey);
+            ASSERT_TRUE(ImageList_Draw(list, i, canvas.dc(), 0, 0, ILD_TRANSPARENT)) << i;
+            EXPECT_EQ(canvas.At(8, 8), centre[i % 3]) << i;
+        }
+        Canvas canvas(16, 16, kGrey);
+        EXPECT_FALSE(ImageList_Draw(list, 3 * c.strips, canvas.dc(), 0, 0, ILD_TRANSPARENT));
+        ImageList_Destroy(list);
+    }
+    DeleteObject(strip);
+}
+
 TEST_F(ImageListTest, MaskFromBitmapOrColourKeyDrawsTransparently) {
     HIMAGELIST keyed = Masked();
     HIMAGELIST mapped = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 1);

@@ -510,7 +510,7 @@ TEST_F(PopupMenuTest, TheOwnerFillsAnEmptyPopupBeforeItShows) {
     DestroyMenu(empty);
 }
 
-TEST_F(PopupMenuTest, PopupsStayOnTheScreen) {
+TEST_F(PopupMenuTest, PopupsStayInsideTheVisibleDesktop) {
     const struct {
         int x, y;
         UINT flags;
@@ -528,10 +528,12 @@ TEST_F(PopupMenuTest, PopupsStayOnTheScreen) {
         driver.Then([&] { popup = WindowRectOf(FindWindowW(u"#32768", nullptr)); }).Then([] { Press(VK_ESCAPE); });
         Track(file_, TPM_RETURNCMD | c.flags, c.x, c.y);
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " flags " << c.flags);
-        EXPECT_GE(popup.left, 0);
-        EXPECT_GE(popup.top, 0);
-        EXPECT_LE(popup.right, 240);
-        EXPECT_LE(popup.bottom, 320);
+        // The navigation bar stays visible above every popup.
+        const RECT work = WorkArea();
+        EXPECT_GE(popup.left, work.left);
+        EXPECT_GE(popup.top, work.top);
+        EXPECT_LE(popup.right, work.right);
+        EXPECT_LE(popup.bottom, work.bottom);
         EXPECT_GT(popup.right - popup.left, 0);
         if (c.expected.left) {
             EXPECT_EQ(popup.left, c.expected.left);
@@ -550,6 +552,147 @@ TEST_F(PopupMenuTest, PopupsStayOnTheScreen) {
             EXPECT_NEAR((popup.top + popup.bottom) / 2, 160, 1);
         }
     }
+}
+
+// A menu of `count` items, ids 100 and up, with a separator after every
+// fifth.
+HMENU TallMenu(int count) {
+    HMENU menu = CreatePopupMenu();
+    for (int i = 0; i < count; ++i) {
+        WCHAR text[32];
+        wsprintfW(text, u"Item %d", i);
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(100 + i), text);
+        if (i % 5 == 4 && i + 1 < count) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    }
+    return menu;
+}
+
+// Position of item `i` of TallMenu.
+UINT TallPosition(int i) { return static_cast<UINT>(i + i / 5); }
+
+TEST_F(PopupMenuTest, PopupsOpenedFromTheMenuBarLeaveItVisible) {
+    // With a menu bar up, the visible desktop ends at its top: a popup
+    // opened anywhere, even at a point on the bar itself, stays above it.
+    SHMENUBARINFO mb = {};
+    mb.cbSize = sizeof(mb);
+    mb.hwndParent = owner_;
+    mb.nToolBarId = IDM_SHELL_BAR;
+    mb.hInstRes = Module();
+    ASSERT_TRUE(SHCreateMenuBar(&mb));
+    Pump();
+    const RECT bar = WindowRectOf(mb.hwndMB);
+    const RECT work = WorkArea();
+    ASSERT_GT(bar.top, work.top);
+    HMENU tall = TallMenu(30);
+    const struct {
+        const char* what;
+        HMENU menu;
+        int x, y;
+        UINT flags;
+    } cases[] = {
+        {"small, above the bar", file_, 20, bar.top, TPM_LEFTALIGN | TPM_BOTTOMALIGN},
+        {"small, from a point on the bar", file_, 20, bar.top + 5, TPM_LEFTALIGN | TPM_TOPALIGN},
+        {"small, centred low", file_, 120, bar.top - 10, TPM_CENTERALIGN | TPM_VCENTERALIGN},
+        {"small, near the top", file_, 200, 5, TPM_RIGHTALIGN | TPM_BOTTOMALIGN},
+        {"too tall, above the bar", tall, 20, bar.top, TPM_LEFTALIGN | TPM_BOTTOMALIGN},
+        {"too tall, from the top", tall, 20, work.top, TPM_LEFTALIGN | TPM_TOPALIGN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RECT popup = {};
+        Driver driver;
+        driver.Then([&] { popup = WindowRectOf(FindWindowW(u"#32768", nullptr)); }).Then([] { Press(VK_ESCAPE); });
+        Track(c.menu, TPM_RETURNCMD | c.flags, c.x, c.y);
+        EXPECT_GT(popup.bottom, popup.top);
+        EXPECT_GE(popup.top, work.top);
+        EXPECT_LE(popup.bottom, bar.top);
+        EXPECT_GE(popup.left, work.left);
+        EXPECT_LE(popup.right, work.right);
+        if (c.menu == tall) {
+            // Too tall for the space: it takes all of it and scrolls.
+            EXPECT_EQ(popup.top, work.top);
+            EXPECT_EQ(popup.bottom, bar.top);
+        }
+    }
+    DestroyMenu(tall);
+    DestroyWindow(mb.hwndMB);
+}
+
+TEST_F(PopupMenuTest, ATallPopupScrollsBetweenItsArrows) {
+    HMENU tall = TallMenu(40);
+    const RECT work = WorkArea();
+    RECT popup = {};
+    RECT first = {}, firstAfterDown = {}, firstAfterUp = {}, last = {}, lastAtEnd = {};
+    bool lastShowing = true;
+    Driver driver;
+    driver.Then([&] {
+              popup = WindowRectOf(FindWindowW(u"#32768", nullptr));
+              GetMenuItemRect(nullptr, tall, TallPosition(0), &first);
+              GetMenuItemRect(nullptr, tall, TallPosition(39), &last);
+              lastShowing = last.top < popup.bottom;
+          })
+        .Then([&] { Tap(POINT{(popup.left + popup.right) / 2, popup.bottom - 4}); })  // the down arrow
+        .Then([&] { GetMenuItemRect(nullptr, tall, TallPosition(0), &firstAfterDown); })
+        .Then([&] { Tap(POINT{(popup.left + popup.right) / 2, popup.top + 4}); })  // the up arrow
+        .Then([&] { GetMenuItemRect(nullptr, tall, TallPosition(0), &firstAfterUp); })
+        .Then([] { Press(VK_UP); })  // from nothing to the last item, scrolled into view
+        .Then([&] { GetMenuItemRect(nullptr, tall, TallPosition(39), &lastAtEnd); })
+        .Then([] { Press(VK_RETURN); });
+    // The arrow taps chose nothing; Enter chose the last item.
+    EXPECT_EQ(Track(tall, TPM_RETURNCMD, 20, work.top), 139u);
+    EXPECT_EQ(popup.top, work.top);
+    EXPECT_EQ(popup.bottom, work.bottom);
+    EXPECT_GT(first.top, popup.top + 4) << "the first item lies below the up arrow";
+    EXPECT_FALSE(lastShowing) << "the last item starts scrolled out of view";
+    EXPECT_LT(firstAfterDown.top, first.top);
+    EXPECT_EQ(firstAfterDown.bottom - firstAfterDown.top, first.bottom - first.top);
+    EXPECT_EQ(firstAfterUp.top, first.top);
+    EXPECT_GT(lastAtEnd.top, popup.top);
+    EXPECT_LT(lastAtEnd.bottom, popup.bottom - 4) << "the last item lies above the down arrow";
+    DestroyMenu(tall);
+}
+
+TEST_F(PopupMenuTest, SeparatorRowsAreThePopupsOwn) {
+    // Whatever was on the screen before (here a red fill; on the device the
+    // window under the menu, or a submenu that has just closed) must not
+    // show through the separator rows, in a short popup or a scrolling one.
+    HMENU tall = TallMenu(40);
+    const struct {
+        const char* what;
+        HMENU menu;
+        std::vector<UINT> separators;  // positions
+    } cases[] = {
+        {"short", file_, {1}},
+        {"scrolling", tall, {TallPosition(4) + 1, TallPosition(9) + 1}},
+    };
+    auto isRed = [](COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HDC screen = GetDC(nullptr);
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        RECT all = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        FillRect(screen, &all, red);
+        DeleteObject(red);
+        ReleaseDC(nullptr, screen);
+        std::vector<int> stale(c.separators.size(), -1);
+        Driver driver;
+        driver.Then([&] {
+                  for (size_t i = 0; i < c.separators.size(); ++i) {
+                      RECT r = {};
+                      if (!GetMenuItemRect(nullptr, c.menu, c.separators[i], &r)) continue;
+                      stale[i] = 0;
+                      for (int y = r.top; y < r.bottom; ++y)
+                          for (int x = r.left; x < r.right; ++x)
+                              if (isRed(gwes_test::ScreenPixel(x, y))) ++stale[i];
+                  }
+              })
+            .Then([] { Press(VK_ESCAPE); });
+        Track(c.menu, TPM_RETURNCMD, 20, 60);
+        for (size_t i = 0; i < c.separators.size(); ++i) {
+            EXPECT_EQ(stale[i], 0) << "separator at position " << c.separators[i];
+        }
+    }
+    DestroyMenu(tall);
 }
 
 TEST_F(PopupMenuTest, SubmenusCascadeOnTheSideWithRoom) {

@@ -214,6 +214,42 @@ TEST_F(ToolbarTest, DisabledButtonsAreGreyedOrUseTheDisabledImageList) {
     ImageList_Destroy(disabled);
 }
 
+TEST_F(ToolbarTest, NoButtonIsBlankWhateverItsImageIndex) {
+    // A disabled image list shorter than the strip (disabled art for only
+    // some of the buttons): a disabled button past its end is greyed from
+    // its own image. And every image of a strip added whole can be shown.
+    HWND bar = MakeBar();
+    HIMAGELIST disabled = ImageList_Create(16, 16, ILC_COLOR | ILC_MASK, 1, 0);
+    HBITMAP strip = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BARS_DISABLED));
+    ASSERT_NE(strip, nullptr);
+    ASSERT_EQ(ImageList_AddMasked(disabled, strip, RGB(255, 0, 255)), 0);
+    DeleteObject(strip);
+    ASSERT_TRUE(ImageList_SetImageCount(disabled, 2));
+    Send(bar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabled));
+    const struct {
+        int command;
+        int image;
+        bool enabled;
+        COLORREF centre;
+    } cases[] = {
+        {kPlain, 0, false, OnDisplay(RGB(255, 255, 0))},  // in the disabled list
+        {kPlain, 1, false, OnDisplay(RGB(255, 255, 0))},
+        {kPlain, 2, false, Sys(COLOR_BTNSHADOW)},         // past its end: greyed
+        {kPlain, 3, false, Sys(COLOR_BTNSHADOW)},
+        {kPlain, 3, true, OnDisplay(RGB(0, 0, 0))},        // the strip's last image
+        {kPlain, 2, true, OnDisplay(RGB(0, 0, 255))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "image " << c.image << (c.enabled ? " enabled" : " disabled"));
+        Send(bar, TB_CHANGEBITMAP, static_cast<WPARAM>(c.command), MAKELPARAM(c.image, 0));
+        Send(bar, TB_ENABLEBUTTON, static_cast<WPARAM>(c.command), MAKELONG(c.enabled, 0));
+        Pump();
+        EXPECT_EQ(ImageCentre(bar, c.command), c.centre);
+    }
+    DestroyWindow(bar);
+    ImageList_Destroy(disabled);
+}
+
 TEST_F(ToolbarTest, TooltipShowsWhileThePenHoldsAButton) {
     HWND bar = MakeBar();
     // The Windows CE strings: one per button that is not a separator.

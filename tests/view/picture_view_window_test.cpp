@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -382,6 +384,43 @@ TEST_F(PictureViewTest, PlaceholdersAndTheirRedMessages) {
         }
     }
     EXPECT_EQ(host_->menuBars.back(), kViewMainMenuBar);
+}
+
+TEST_F(PictureViewTest, APictureWhoseFileEndsEarlySaysSoInRed) {
+    // A grey picture, whole and cut to its first rows: both are shown, the
+    // cut one with its black remainder and the red line at the bottom.
+    ImageEntry* whole = Picture(120, 80, [](int, int) { return RGB(128, 128, 128); });
+    std::ifstream in(Host("Temp/picturea.bmp"), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 2000u);
+    bytes.resize(bytes.size() / 2);
+    WriteHostFile(Host("Temp/cut.bmp"), bytes);
+    ImageEntry* cut = Decoded(u"\\Temp\\cut.bmp");
+    RECT client;
+    GetClientRect(view_.Handle(), &client);
+    const struct {
+        const char* what;
+        ImageEntry* entry;
+        bool incomplete;
+    } cases[] = {{"whole", whole, false}, {"cut", cut, true}, {"whole again", whole, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(view_.ShowEntry(c.entry, true));
+        Pump();
+        EXPECT_EQ(view_.ShowsIncompletePicture(), c.incomplete);
+        int red = 0;
+        for (int y = client.bottom - 14; y < client.bottom; ++y) {
+            for (int x = 0; x < client.right; ++x) {
+                const COLORREF p = ViewPixel(x, y);
+                red += GetRValue(p) > 128 && GetGValue(p) < 128 && GetBValue(p) < 128 ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(red > 0, c.incomplete) << red << " red pixels";
+        // The picture is there either way: its bottom rows, the first the
+        // file stores, arrived.
+        const POINT centre = {(view_.DestRect().left + view_.DestRect().right) / 2, view_.DestRect().bottom - 3};
+        EXPECT_TRUE(Near(ViewPixel(centre.x, centre.y), RGB(128, 128, 128))) << Hex(ViewPixel(centre.x, centre.y));
+    }
 }
 
 TEST_F(PictureViewTest, BackgroundComesFromTheSettingsAndSetBackground) {
@@ -785,11 +824,28 @@ TEST_F(PictureViewTest, FramesOfAMultiFrameDicom) {
         EXPECT_EQ(PictureBytes(*entry->image), pictures[s.frame]) << s.command;
     }
 
-    // The frame comes from the file: without it nothing changes.
+    // The frame comes from the file: without it nothing changes, neither
+    // the picture nor the frame index, whichever way the step was asked for,
+    // so the video bar's rules still follow the frame on the screen.
     ASSERT_TRUE(view_.GoToFrame(2));
     ASSERT_EQ(DeleteFileW(u"\\Temp\\cine.dcm"), TRUE);
-    EXPECT_FALSE(view_.GoToFrame(1));
-    EXPECT_EQ(PictureBytes(*entry->image), pictures[2]);
+    const struct {
+        UINT command;  // 0: GoToFrame(frame)
+        int frame;
+    } failedSteps[] = {{0, 1}, {0, 3}, {0, 0}, {IDM_VIDEO_NEXT, 0}, {IDM_VIDEO_PREVIOUS, 0},
+                       {IDM_VIDEO_LAST, 0}, {IDM_VIDEO_FIRST, 0}};
+    for (const auto& s : failedSteps) {
+        SCOPED_TRACE(testing::Message() << "command " << s.command << " frame " << s.frame);
+        if (s.command == 0) {
+            EXPECT_FALSE(view_.GoToFrame(s.frame));
+        } else {
+            view_.HandleCommand(s.command);
+        }
+        EXPECT_EQ(view_.FrameIndex(), 2);
+        EXPECT_EQ(PictureBytes(*entry->image), pictures[2]);
+        EXPECT_EQ(view_.IsCommandEnabled(IDM_VIDEO_NEXT), 1);
+        EXPECT_EQ(view_.IsCommandEnabled(IDM_VIDEO_PREVIOUS), 1);
+    }
 }
 
 TEST_F(PictureViewTest, FramesWithTheTwelveBitConversion) {

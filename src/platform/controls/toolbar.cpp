@@ -445,8 +445,12 @@ void DrawButton(const Toolbar& tb, HDC dc, const Button& b, bool flat) {
     x += shift;
     y += shift;
     if (b.bitmap >= 0) {
+        // A disabled image list may hold fewer images than the strip: a
+        // button past its end is greyed from its own image, never blank.
+        const bool hasDisabledImage =
+            tb.disabledImages && b.bitmap < ImageList_GetImageCount(tb.disabledImages);
         if (enabled && !indeterminate) DrawImage(tb, dc, b.bitmap, x, y);
-        else if (tb.disabledImages && !indeterminate)
+        else if (hasDisabledImage && !indeterminate)
             ImageList_Draw(tb.disabledImages, b.bitmap, dc, x, y, ILD_TRANSPARENT);
         else DrawGreyed(tb, dc, b.bitmap, x, y);
         x += tb.bitmapSize.cx + kTextGap;

@@ -49,6 +49,11 @@ struct TrackResult {
     POINT penPoint = {0, 0};  // where the dismissing pen-down landed (screen)
 };
 
+// Where popup menus may lie on the screen: the work area (below the
+// navigation bar, above an open input panel), and above the menu bar while
+// one shows. A popup taller than this scrolls.
+RECT PopupMenuArea();
+
 // Shows the menu and runs the menu loop until an item is chosen or the menu
 // is dismissed; sends WM_INITMENUPOPUP to the owner unless TPM_NONOTIFY. The
 // caller decides what to do with the command (post it, return it).

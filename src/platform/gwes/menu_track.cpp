@@ -1,5 +1,12 @@
 // Popup menus on the screen: TrackPopupMenu(Ex), GetMenuItemRect, EndMenu.
 //
+// Popups are placed inside the visible desktop: below the navigation bar,
+// above an open input panel and above the menu bar while one shows, so a
+// menu never hides the bar it came from. A popup taller than that space
+// shows what fits between two scroll arrows, as the device's menus do: a tap
+// on an arrow scrolls by one item, and the keys scroll the highlighted item
+// into view.
+//
 // A tracked menu is a stack of popup windows (class "#32768"), the tracked
 // menu first and each open submenu after it. They are topmost, never take the
 // activation, and the first one holds the pen capture, so every pen event of
@@ -21,6 +28,7 @@
 #include <mutex>
 
 #include "gwes/menu.h"
+#include "gwes/window_manager.h"
 #include "platform/wstr.h"
 
 namespace gwes {
@@ -39,13 +47,25 @@ constexpr int kAcceleratorGap = 12;
 constexpr int kMinWidth = 60;
 constexpr int kSubmenuOverlap = 3;
 constexpr int kPenSlack = 4;  // movement that counts as the pen moving onto an item
+constexpr int kScrollArrowHeight = 12;  // each arrow strip of a scrolling popup
+// The shell's menu bar windows (the device's class name for them).
+constexpr const WCHAR* kMenuBarClass = u"menu_worker";
+// HitTest's index for the pen on a scroll arrow.
+constexpr int kScrollUpArrow = -2;
+constexpr int kScrollDownArrow = -3;
 
 struct Level {
     HMENU menu = nullptr;
     HWND window = nullptr;
     std::vector<MenuItem> items;
-    std::vector<RECT> rects;  // client coordinates
+    std::vector<RECT> rects;   // client coordinates, as scrolled
+    std::vector<RECT> layout;  // the same unscrolled: the whole column of items
     int selected = -1;
+    // A popup taller than the visible desktop shows the band between its two
+    // arrow strips; `scroll` pixels of the item column lie above the band.
+    bool scrolls = false;
+    int scroll = 0;
+    RECT band = {0, 0, 0, 0};  // client coordinates of the items' visible band
 };
 
 class Tracker;
@@ -72,6 +92,10 @@ private:
     void CloseAll();
     void Select(size_t level, int index, bool openSubmenu);
     void Redraw(size_t level);
+    // Scrolls a scrolling level by `delta` pixels (clamped); true when it moved.
+    bool ScrollBy(size_t level, int delta);
+    // Scrolls a scrolling level so that item `index` is wholly in its band.
+    void ScrollIntoView(size_t level, int index);
     bool HitTest(POINT screen, size_t* level, int* index) const;
     void OnPen(const MSG& msg);
     void OnKey(const MSG& msg);
@@ -169,46 +193,126 @@ bool Overlaps(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
+bool MenuBarShown() {
+    bool shown = false;
+    EnumWindows(
+        [](HWND hwnd, LPARAM found) {
+            WCHAR name[32] = {};
+            if (!IsWindowVisible(hwnd) || !GetClassNameW(hwnd, name, 32) || lstrcmpW(name, kMenuBarClass) != 0)
+                return TRUE;
+            *reinterpret_cast<bool*>(found) = true;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
+
+}  // namespace
+
+RECT PopupMenuArea() {
+    RECT area;
+    SystemWorkArea(&area);
+    if (MenuBarShown()) area.bottom = std::min(area.bottom, MenuBarRect().top);
+    // A screen with no room left between the bars: the whole screen, rather
+    // than no menu at all.
+    if (area.bottom - area.top < 4 * kScrollArrowHeight * Scale() || area.right <= area.left) area = ScreenRect();
+    return area;
+}
+
+namespace {
+
 // Where the tracked menu goes: aligned on the point as the flags say, flipped
-// to the other side of the point when it would leave the screen, then kept
-// clear of the excluded rectangle and inside the screen.
-RECT PlaceRoot(const TrackRequest& r, SIZE size) {
-    RECT screen = ScreenRect();
+// to the other side of the point when it would leave the visible desktop,
+// then kept clear of the excluded rectangle and inside the visible desktop
+// (a point outside it, such as one on the menu bar, brings the menu to its
+// edge).
+RECT PlaceRoot(const TrackRequest& r, SIZE size, const RECT& area) {
     const int w = size.cx, h = size.cy;
     int x = r.at.x, y = r.at.y;
     if (r.flags & TPM_CENTERALIGN) x -= w / 2;
     else if (r.flags & TPM_RIGHTALIGN) x -= w;
     if (r.flags & TPM_VCENTERALIGN) y -= h / 2;
     else if (r.flags & TPM_BOTTOMALIGN) y -= h;
-    if (x + w > screen.right) x = r.at.x - w >= 0 ? r.at.x - w : screen.right - w;
-    if (y + h > screen.bottom) y = r.at.y - h >= 0 ? r.at.y - h : screen.bottom - h;
-    x = std::max(x, 0);
-    y = std::max(y, 0);
+    if (x + w > area.right) x = r.at.x - w >= area.left ? r.at.x - w : area.right - w;
+    if (y + h > area.bottom) y = r.at.y - h >= area.top ? r.at.y - h : area.bottom - h;
+    x = std::max(std::min(x, static_cast<int>(area.right) - w), static_cast<int>(area.left));
+    y = std::max(std::min(y, static_cast<int>(area.bottom) - h), static_cast<int>(area.top));
     RECT placed = {x, y, x + w, y + h};
     const RECT& ex = r.exclude;
     if (ex.right > ex.left && ex.bottom > ex.top && Overlaps(placed, ex)) {
-        if (ex.bottom + h <= screen.bottom) y = ex.bottom;
-        else if (ex.top - h >= 0) y = ex.top - h;
+        if (ex.bottom + h <= area.bottom) y = ex.bottom;
+        else if (ex.top - h >= area.top) y = ex.top - h;
         placed = {x, y, x + w, y + h};
     }
     return placed;
 }
 
 // A submenu opens beside its item: on the right, else on the left, else (a
-// narrow screen) over the parent on the side with more room.
-RECT PlaceSubmenu(const RECT& parentWindow, const RECT& itemScreen, SIZE size) {
-    RECT screen = ScreenRect();
+// narrow screen) over the parent on the side with more room; always inside
+// the visible desktop.
+RECT PlaceSubmenu(const RECT& parentWindow, const RECT& itemScreen, SIZE size, const RECT& area) {
     const int overlap = kSubmenuOverlap * Scale();
     const int right = parentWindow.right - overlap, left = parentWindow.left - size.cx + overlap;
     int x;
-    if (right + size.cx <= screen.right) x = right;
-    else if (left >= screen.left) x = left;
-    else x = screen.right - parentWindow.right >= parentWindow.left - screen.left ? screen.right - size.cx : 0;
-    x = std::max(0, x);
+    if (right + size.cx <= area.right) x = right;
+    else if (left >= area.left) x = left;
+    else x = area.right - parentWindow.right >= parentWindow.left - area.left ? area.right - size.cx : area.left;
+    x = std::max(static_cast<int>(area.left), x);
     int y = itemScreen.top - kBorder * Scale();
-    if (y + size.cy > screen.bottom) y = screen.bottom - size.cy;
-    y = std::max(y, 0);
+    if (y + size.cy > area.bottom) y = area.bottom - size.cy;
+    y = std::max(y, static_cast<int>(area.top));
     return {x, y, x + size.cx, y + size.cy};
+}
+
+// A level whose column of items is taller than `height` scrolls: the window
+// gets that height, and the items' band lies between an arrow strip at the
+// top and one at the bottom.
+void SetUpScrolling(Level* level, SIZE* size, int height) {
+    level->layout = level->rects;
+    level->scroll = 0;
+    const int s = Scale();
+    if (size->cy <= height) {
+        level->scrolls = false;
+        level->band = {0, 0, size->cx, size->cy};
+        return;
+    }
+    level->scrolls = true;
+    size->cy = height;
+    const int arrow = kScrollArrowHeight * s;
+    level->band = {kBorder * s, kBorder * s + arrow, size->cx - kBorder * s, height - kBorder * s - arrow};
+}
+
+// The column's height beyond the band: how far a level can scroll.
+int ScrollLimit(const Level& level) {
+    if (!level.scrolls || level.layout.empty()) return 0;
+    const int column = level.layout.back().bottom - level.layout.front().top;
+    return std::max(0, column - static_cast<int>(level.band.bottom - level.band.top));
+}
+
+// The items' client rectangles for the level's scroll position.
+void ApplyScroll(Level* level) {
+    level->rects = level->layout;
+    if (!level->scrolls || level->layout.empty()) return;
+    const int dy = level->band.top - level->layout.front().top - level->scroll;
+    for (RECT& r : level->rects) OffsetRect(&r, 0, dy);
+}
+
+// A tap on an arrow scrolls by the tallest item, so that every tap brings a
+// whole item into view.
+int ScrollStep(const Level& level) {
+    int step = 0;
+    for (const RECT& r : level.layout) step = std::max(step, static_cast<int>(r.bottom - r.top));
+    return step;
+}
+
+RECT UpArrowRect(const Level& level) {
+    const int s = Scale();
+    return {level.band.left, kBorder * s, level.band.right, level.band.top};
+}
+
+RECT DownArrowRect(const Level& level) {
+    const int s = Scale();
+    return {level.band.left, level.band.bottom, level.band.right, level.band.bottom + kScrollArrowHeight * s};
 }
 
 // ---- The popup window ----------------------------------------------------------------------
@@ -264,6 +368,9 @@ void DrawCheckMark(HDC dc, const RECT& item, bool radio, COLORREF color) {
 void DrawItem(HDC dc, const MenuItem& item, const RECT& r, bool selected) {
     const int s = Scale();
     if (item.Separator()) {
+        // The whole row is the menu's, not only its line: a popup's window
+        // starts with whatever was on the screen under it.
+        FillRect(dc, &r, GetSysColorBrush(COLOR_MENU));
         int y = (r.top + r.bottom) / 2;
         RECT line = {r.left + 2 * s, y - s / 2, r.right - 2 * s, y - s / 2 + s};
         FillRect(dc, &line, GetSysColorBrush(COLOR_BTNSHADOW));
@@ -307,9 +414,30 @@ void Tracker::Paint(HWND window) {
         RECT client;
         GetClientRect(window, &client);
         FrameRect(dc, &client, GetSysColorBrush(COLOR_WINDOWFRAME));
+        // Below the last item (a window made larger than its items) the
+        // menu's colour too.
+        RECT inside = client;
+        InflateRect(&inside, -kBorder * Scale(), -kBorder * Scale());
+        if (!level.rects.empty() && level.rects.back().bottom < inside.bottom) {
+            RECT rest = {inside.left, level.rects.back().bottom, inside.right, inside.bottom};
+            FillRect(dc, &rest, GetSysColorBrush(COLOR_MENU));
+        }
+        if (level.scrolls) {
+            // Each arrow is greyed at its end of the column.
+            RECT up = UpArrowRect(level), down = DownArrowRect(level);
+            FillRect(dc, &up, GetSysColorBrush(COLOR_MENU));
+            FillRect(dc, &down, GetSysColorBrush(COLOR_MENU));
+            DrawFrameControl(dc, &up, DFC_SCROLL,
+                             DFCS_SCROLLUP | DFCS_FLAT | (level.scroll > 0 ? 0 : DFCS_INACTIVE));
+            DrawFrameControl(dc, &down, DFC_SCROLL,
+                             DFCS_SCROLLDOWN | DFCS_FLAT | (level.scroll < ScrollLimit(level) ? 0 : DFCS_INACTIVE));
+            IntersectClipRect(dc, level.band.left, level.band.top, level.band.right, level.band.bottom);
+        }
         HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
-        for (size_t i = 0; i < level.items.size(); ++i)
+        for (size_t i = 0; i < level.items.size(); ++i) {
+            if (level.scrolls && !Overlaps(level.rects[i], level.band)) continue;
             DrawItem(dc, level.items[i], level.rects[i], static_cast<int>(i) == level.selected);
+        }
         SelectObject(dc, oldFont);
     }
     EndPaint(window, &ps);
@@ -336,13 +464,16 @@ bool Tracker::OpenLevel(HMENU menu, LPARAM position, const RECT* parentItem) {
     level.menu = menu;
     if (!MenuItems(menu, &level.items) || level.items.empty()) return false;
     SIZE size = Layout(level.items, &level.rects);
+    const RECT area = PopupMenuArea();
+    SetUpScrolling(&level, &size, area.bottom - area.top);
+    ApplyScroll(&level);
     RECT place;
     if (parentItem) {
         RECT parentWindow;
         GetWindowRect(levels_.back().window, &parentWindow);
-        place = PlaceSubmenu(parentWindow, *parentItem, size);
+        place = PlaceSubmenu(parentWindow, *parentItem, size, area);
     } else {
-        place = PlaceRoot(request_, size);
+        place = PlaceRoot(request_, size, area);
     }
     level.window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPopupClass, nullptr,
                                    WS_POPUP, place.left, place.top, place.right - place.left,
@@ -380,10 +511,37 @@ void Tracker::Redraw(size_t level) {
     UpdateWindow(levels_[level].window);
 }
 
+bool Tracker::ScrollBy(size_t level, int delta) {
+    if (level >= levels_.size() || !levels_[level].scrolls) return false;
+    Level& l = levels_[level];
+    const int scroll = std::clamp(l.scroll + delta, 0, ScrollLimit(l));
+    if (scroll == l.scroll) return false;
+    // A submenu stays beside the item it belongs to only while that item
+    // stays put.
+    CloseLevelsAbove(level + 1);
+    {
+        std::lock_guard<std::mutex> guard(TrackLock());
+        l.scroll = scroll;
+        ApplyScroll(&l);
+    }
+    Redraw(level);
+    return true;
+}
+
+void Tracker::ScrollIntoView(size_t level, int index) {
+    if (level >= levels_.size() || index < 0) return;
+    const Level& l = levels_[level];
+    if (!l.scrolls) return;
+    const RECT& item = l.rects[static_cast<size_t>(index)];
+    if (item.top < l.band.top) ScrollBy(level, item.top - l.band.top);
+    else if (item.bottom > l.band.bottom) ScrollBy(level, item.bottom - l.band.bottom);
+}
+
 void Tracker::Select(size_t level, int index, bool openSubmenu) {
     if (level >= levels_.size()) return;
     // Submenus of other items go away.
     if (levels_.size() > level + 1 && levels_[level].selected != index) CloseLevelsAbove(level + 1);
+    ScrollIntoView(level, index);
     if (levels_[level].selected != index) {
         {
             std::lock_guard<std::mutex> guard(TrackLock());
@@ -407,8 +565,16 @@ bool Tracker::HitTest(POINT screen, size_t* level, int* index) const {
         *level = l;
         *index = -1;
         POINT client = {screen.x - window.left, screen.y - window.top};
-        for (size_t i = 0; i < levels_[l].rects.size(); ++i)
-            if (PtInRect(&levels_[l].rects[i], client)) *index = static_cast<int>(i);
+        const Level& hit = levels_[l];
+        if (hit.scrolls) {
+            // Items scrolled out of the band are not there to be hit.
+            RECT up = UpArrowRect(hit), down = DownArrowRect(hit);
+            if (PtInRect(&up, client)) *index = kScrollUpArrow;
+            if (PtInRect(&down, client)) *index = kScrollDownArrow;
+            if (!PtInRect(&hit.band, client)) return true;
+        }
+        for (size_t i = 0; i < hit.rects.size(); ++i)
+            if (PtInRect(&hit.rects[i], client)) *index = static_cast<int>(i);
         return true;
     }
     return false;
@@ -465,6 +631,11 @@ void Tracker::OnPen(const MSG& msg) {
         pressIndex_ = index;
         pressPoint_ = pt;
         penMoved_ = false;
+        if (index == kScrollUpArrow || index == kScrollDownArrow) {
+            const int step = ScrollStep(levels_[level]);
+            ScrollBy(level, index == kScrollUpArrow ? -step : step);
+            return;
+        }
         if (index >= 0) Select(level, index, true);
         return;
     case WM_MOUSEMOVE:
