@@ -19,6 +19,7 @@
 #include "app/window_base.h"
 #include "gwes_fixture.h"
 #include "platform/registry.h"
+#include "platform/wstr.h"
 #include "res/resource.h"
 
 namespace {
@@ -207,6 +208,51 @@ TEST(OptionsChangesTest, WhatEachChangeAsksFor) {
         EXPECT_EQ(back.background, c.background);
         EXPECT_EQ(back.landscape, c.landscape);
     }
+}
+
+// Every label on every page can be read whole in the device's font: a
+// check box's text fits beside its box, a one-line label inside its control.
+std::vector<std::u16string> ClippedLabels(HWND page) {
+    std::vector<std::u16string> clipped;
+    for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        WCHAR cls[32] = {}, text[128] = {};
+        GetClassNameW(c, cls, 32);
+        GetWindowTextW(c, text, 128);
+        const std::u16string name = cls;
+        if (!text[0] || (name != u"Button" && name != u"Static")) continue;
+        const LONG style = GetWindowLongW(c, GWL_STYLE);
+        if (name == u"Button" && (style & BS_MULTILINE)) continue;
+        RECT r;
+        GetClientRect(c, &r);
+        HDC dc = GetDC(c);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)));
+        std::u16string shown;
+        for (const WCHAR* p = text; *p; ++p)
+            if (*p != u'&') shown += *p;  // the mnemonic marks take no room
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+        TEXTMETRICW tm = {};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(c, dc);
+        if (r.bottom >= 2 * tm.tmHeight) continue;  // room for a second line: the text wraps
+        const int type = style & BS_TYPEMASK;
+        const bool box = name == u"Button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
+                                               type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
+        const int room = r.right - (box ? 13 + 4 : 0);
+        if (size.cx > room) clipped.push_back(text);
+    }
+    return clipped;
+}
+
+TEST_F(OptionsTest, EveryLabelFitsItsControl) {
+    std::vector<std::u16string> clipped;
+    auto collect = [&clipped] {
+        for (const std::u16string& text : ClippedLabels(Page())) clipped.push_back(text);
+    };
+    RunSheet({WaitForSheet(), Check(collect), TapTab(1), WaitForPage(IDC_SLIDE_DIRECTION), Check(collect),
+              TapTab(2), WaitForPage(IDC_SYNC_ICON), Check(collect), Key(VK_ESCAPE)});
+    for (const std::u16string& text : clipped) ADD_FAILURE() << "clipped: " << platform::Utf16ToUtf8(text);
 }
 
 TEST_F(OptionsTest, OkWithNothingChangedWritesEveryValueAndReloadsNothing) {
