@@ -13,6 +13,7 @@
 #   failed_open  a missing start-up file and a damaged album file are each
 #                reported once
 #   captions     full-screen dialogs show one caption
+#   large_screen the interface at twice the size on a 480x640 screen
 set -u
 VIEWER=$1
 WORK=$2
@@ -45,7 +46,7 @@ registry() {
     {
         printf 'Windows Registry Editor Version 5.00\n\n'
         printf '[HKEY_LOCAL_MACHINE\\Software\\Halvoric\\Kestrava\\Options]\n'
-        printf '"SampleAlbumInstalled"=hex:01,00,00,00\n"ShowSplashScreen"=hex:00,00,00,00\n'
+        printf '"SampleAlbumInstalled"=hex:01,00,00,00\n"ShowSplashScreen"=hex:0%s,00,00,00\n' "${SPLASH:-0}"
         for line in "$@"; do printf '%s\n' "$line"; done
     } > "$WORK/root/Windows/registry.reg"
 }
@@ -194,6 +195,42 @@ quit
 SCRIPT
     check damaged-album-error
     [ "$(registry_value FileName)" = '"\\My Documents\\*.*"' ] || fail "the damaged album is still stored: $(registry_value FileName)"
+    ;;
+large_screen)
+    # 480x640: the splash fills the screen, the frame sits below the taller
+    # navigation bar after full screen, a tap on the lower half of the menu
+    # bar opens its menu, and the sheet and dialogs come at twice the size.
+    SPLASH=1 registry '"FileName"="\\My Documents\\album\\*.*"'
+    run --screen 480x640 <<SCRIPT
+wait 200
+screenshot $WORK/large-splash.png
+tap 240 320
+idle
+command 17003
+idle
+command 17003
+idle
+screenshot $WORK/large-main.png
+tap 30 630
+idle
+screenshot $WORK/large-file-menu.png
+key escape
+idle
+command 17020
+idle
+screenshot $WORK/large-options.png
+key escape
+idle
+command 57664
+idle
+screenshot $WORK/large-about.png
+tap 404 26
+idle
+quit
+SCRIPT
+    for shot in large-splash large-main large-file-menu large-options large-about; do
+        check $shot 480x640+0+0
+    done
     ;;
 captions)
     run "$ALBUM" <<SCRIPT

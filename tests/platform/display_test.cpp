@@ -97,6 +97,46 @@ protected:
     std::string Shot(const char* name) { return Host(name); }
 };
 
+// The large screens show everything at twice the handheld's size: logical
+// dots per inch, the system's lengths, the bars and what a point size becomes.
+TEST_F(ScreenTest, LargeScreensDoubleTheInterface) {
+    struct Case {
+        const char* screen;
+        int dpi, border, caption, workTop, menuBarTop;
+    };
+    const Case cases[] = {
+        {"240x320", 96, 1, 26, 26, 294},
+        {"480x640", 192, 2, 52, 52, 588},
+    };
+    int textWidth[2] = {};
+    for (size_t i = 0; i < 2; ++i) {
+        const Case& c = cases[i];
+        ASSERT_TRUE(Start(c.screen)) << c.screen;
+        HDC dc = GetDC(nullptr);
+        EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), c.dpi) << c.screen;
+        EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), c.dpi) << c.screen;
+        EXPECT_EQ(GetSystemMetrics(SM_CXBORDER), c.border) << c.screen;
+        EXPECT_EQ(GetSystemMetrics(SM_CYCAPTION), c.caption) << c.screen;
+        EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), 13 * c.border) << c.screen;
+        RECT work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        EXPECT_EQ(work.top, c.workTop) << c.screen;
+        // An 8-point face as a dialog template asks for it.
+        LOGFONTW lf = {};
+        lf.lfHeight = -(8 * GetDeviceCaps(dc, LOGPIXELSY) + 36) / 72;
+        lstrcpyW(lf.lfFaceName, u"Tahoma");
+        HFONT font = CreateFontIndirectW(&lf);
+        HGDIOBJ old = SelectObject(dc, font);
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, u"Synchronize icon with viewed image", 34, &size);
+        textWidth[i] = size.cx;
+        SelectObject(dc, old);
+        DeleteObject(font);
+        ReleaseDC(nullptr, dc);
+    }
+    EXPECT_NEAR(textWidth[1], 2 * textWidth[0], textWidth[0] / 8);
+}
+
 TEST_F(ScreenTest, SizesAndDepths) {
     const char* bad[] = {"100x", "240x320x8", "10x10", "240x320x16x2", "x320", "5000x100"};
     for (const char* b : bad) EXPECT_FALSE(Start(b)) << b;

@@ -62,6 +62,10 @@ struct Toolbar {
     int imageCount = 0;
     SIZE bitmapSize = {16, 16};
     SIZE buttonSize = {23, 22};
+    // 2 on the large screens: images are drawn doubled, as high-resolution
+    // handhelds showed programs' 16-pixel toolbar images; bitmapSize stays
+    // the images' own size.
+    int scale = 1;
     bool buttonSizeSet = false;
     size_t structSize = sizeof(TBBUTTON);
     HIMAGELIST images = nullptr;
@@ -125,7 +129,7 @@ int ButtonWidth(const Toolbar& tb, const Button& b) {
     if (b.Separator()) return b.bitmap > 0 ? b.bitmap : kSeparatorWidth;
     if (b.width > 0) return b.width;
     if (!ShowsText(tb, b)) return tb.buttonSize.cx;
-    int need = (b.bitmap >= 0 ? tb.bitmapSize.cx + kTextGap : 0) + TextWidth(tb, TextOf(tb, b)) + 2 * kTextPad;
+    int need = (b.bitmap >= 0 ? tb.bitmapSize.cx * tb.scale + kTextGap : 0) + TextWidth(tb, TextOf(tb, b)) + 2 * kTextPad;
     return (b.style & TBSTYLE_AUTOSIZE) ? need : std::max(static_cast<int>(tb.buttonSize.cx), need);
 }
 
@@ -414,6 +418,54 @@ void DrawGreyed(const Toolbar& tb, HDC dc, int index, int x, int y) {
     if (out) DeleteObject(out);
 }
 
+// The size a button takes for images of the toolbar's bitmap size.
+SIZE DefaultButtonSize(const Toolbar& tb) {
+    return {tb.bitmapSize.cx * tb.scale + 7, tb.bitmapSize.cy * tb.scale + 6};
+}
+
+// Draws a button's image in its state at (x, y). On the large screens the
+// image is drawn at its own size into a keyed memory bitmap and stretched
+// from there, so every source (strips, image lists, the greyed shape)
+// doubles the same way.
+void DrawButtonImage(const Toolbar& tb, HDC dc, int index, bool normal, int x, int y) {
+    // A disabled image list may hold fewer images than the strip: a
+    // button past its end is greyed from its own image, never blank.
+    const bool hasDisabledImage =
+        tb.disabledImages && index < ImageList_GetImageCount(tb.disabledImages);
+    auto draw = [&](HDC target, int atX, int atY) {
+        if (normal) DrawImage(tb, target, index, atX, atY);
+        else if (hasDisabledImage) ImageList_Draw(tb.disabledImages, index, target, atX, atY, ILD_TRANSPARENT);
+        else DrawGreyed(tb, target, index, atX, atY);
+    };
+    if (tb.scale == 1) {
+        draw(dc, x, y);
+        return;
+    }
+    // One pixel more each way: the greyed shape's highlight lies down and right.
+    const int w = tb.bitmapSize.cx + 1, h = tb.bitmapSize.cy + 1;
+    if (w <= 1 || h <= 1 || w > 1024 || h > 1024) return;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP image = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(dc);
+    if (image && memory && bits) {
+        auto* pixels = static_cast<uint32_t*>(bits);
+        std::fill(pixels, pixels + static_cast<size_t>(w) * static_cast<size_t>(h), 0x00FF00FFu);  // kGreyKey
+        HGDIOBJ old = SelectObject(memory, image);
+        draw(memory, 0, 0);
+        TransparentImage(dc, x, y, w * tb.scale, h * tb.scale, memory, 0, 0, w, h, kGreyKey);
+        SelectObject(memory, old);
+    }
+    if (memory) DeleteDC(memory);
+    if (image) DeleteObject(image);
+}
+
 // ---- Painting ----
 
 void DrawButton(const Toolbar& tb, HDC dc, const Button& b, bool flat) {
@@ -439,21 +491,15 @@ void DrawButton(const Toolbar& tb, HDC dc, const Button& b, bool flat) {
         DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT | BF_SOFT);
     }
     bool text = ShowsText(tb, b);
-    int x = text ? r.left + kTextPad : r.left + (r.right - r.left - tb.bitmapSize.cx) / 2;
-    int y = r.top + (r.bottom - r.top - tb.bitmapSize.cy) / 2;
+    const int imageWidth = tb.bitmapSize.cx * tb.scale, imageHeight = tb.bitmapSize.cy * tb.scale;
+    int x = text ? r.left + kTextPad : r.left + (r.right - r.left - imageWidth) / 2;
+    int y = r.top + (r.bottom - r.top - imageHeight) / 2;
     int shift = pressed || checked ? 1 : 0;
     x += shift;
     y += shift;
     if (b.bitmap >= 0) {
-        // A disabled image list may hold fewer images than the strip: a
-        // button past its end is greyed from its own image, never blank.
-        const bool hasDisabledImage =
-            tb.disabledImages && b.bitmap < ImageList_GetImageCount(tb.disabledImages);
-        if (enabled && !indeterminate) DrawImage(tb, dc, b.bitmap, x, y);
-        else if (hasDisabledImage && !indeterminate)
-            ImageList_Draw(tb.disabledImages, b.bitmap, dc, x, y, ILD_TRANSPARENT);
-        else DrawGreyed(tb, dc, b.bitmap, x, y);
-        x += tb.bitmapSize.cx + kTextGap;
+        DrawButtonImage(tb, dc, b.bitmap, enabled && !indeterminate, x, y);
+        x += imageWidth + kTextGap;
     }
     if (!text) return;
     std::u16string label = TextOf(tb, b);
@@ -614,6 +660,8 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (message != WM_CREATE) return DefWindowProcW(hwnd, message, wParam, lParam);
         tb = new Toolbar;
         tb->hwnd = hwnd;
+        tb->scale = std::max(1, GetSystemMetrics(SM_CXBORDER));
+        tb->buttonSize = DefaultButtonSize(*tb);
         bars::SetState(hwnd, tb);
         if (Style(hwnd) & TBSTYLE_TOOLTIPS) CreateOwnTooltip(*tb);
         AutoSize(*tb);
@@ -678,7 +726,7 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return AddBitmap(*tb, static_cast<UINT>(wParam), reinterpret_cast<const TBADDBITMAP*>(lParam));
     case TB_SETBITMAPSIZE:
         tb->bitmapSize = {LOWORD(lParam), HIWORD(lParam)};
-        if (!tb->buttonSizeSet) tb->buttonSize = {tb->bitmapSize.cx + 7, tb->bitmapSize.cy + 6};
+        if (!tb->buttonSizeSet) tb->buttonSize = DefaultButtonSize(*tb);
         Layout(*tb);
         return TRUE;
     case TB_SETBUTTONSIZE:
@@ -812,7 +860,7 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         // Buttons take the image list's image size.
         if (tb->images && ImageList_GetIconSize(tb->images, &cx, &cy)) {
             tb->bitmapSize = {cx, cy};
-            if (!tb->buttonSizeSet) tb->buttonSize = {cx + 7, cy + 6};
+            if (!tb->buttonSizeSet) tb->buttonSize = DefaultButtonSize(*tb);
         }
         Layout(*tb);
         return reinterpret_cast<LRESULT>(old);

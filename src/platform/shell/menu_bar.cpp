@@ -221,11 +221,12 @@ void FitButtons(HWND toolbar) {
             ++images;
         }
     }
-    // The toolbar's own width for an image button is the image's plus 7.
+    // The toolbar's own width for an image button is the image's plus 7;
+    // the large screens draw the images doubled.
     int imageWidth = 16, imageHeight = 16;
     auto imageList = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
-    if (!imageList || !ImageList_GetIconSize(imageList, &imageWidth, &imageHeight))
-        imageWidth = std::max(0, static_cast<int>(LOWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0))) - 7);
+    if (imageList && ImageList_GetIconSize(imageList, &imageWidth, &imageHeight)) imageWidth *= scale;
+    else imageWidth = std::max(0, static_cast<int>(LOWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0))) - 7);
     int imageButton = imageWidth + 7;
     int padding = kTextPadding * scale;
     auto total = [&] { return textTotal + texts * 2 * padding + images * imageButton + separators; };
