@@ -186,42 +186,54 @@ TEST_F(PropertySheetTest, EscapeCancels) {
 }
 
 // The input panel comes up over the bottom of a page while the control
-// being typed in lies there: the sheet gives way to the panel and the page
-// moves up so that the control stays in sight, then goes back.
+// being typed in lies there, or the focus moves there by Tab while the panel
+// is up: the sheet gives way to the panel and the page moves up so that the
+// control stays in sight.
 TEST_F(PropertySheetTest, FocusedControlStaysVisibleAboveTheInputPanel) {
-    bool checked = false;
-    HWND edit = nullptr;
+    const struct {
+        const char* name;
+        bool tapEditFirst;  // else the panel first, then Tab from the slider
+    } cases[] = {{"focus, then the panel", true}, {"the panel, then Tab", false}};
     SHFullScreen(parent_, SHFS_SHOWSIPBUTTON);  // the navigation bar with its input-panel button
-    Drive([&edit](HWND, HWND page) {
-        edit = GetDlgItem(page, IDC_BARS_EDIT);
-        RECT r = {};
-        GetClientRect(edit, &r);
-        // The edit, then the navigation bar's input-panel button.
-        return TapAt(Centre(edit, r)) + "idle\ntap 228 13\nidle\nkey escape\n";
-    });
-    g_watch = [&](HWND page, UINT code) {
-        if (code != kQuery) return;
-        checked = true;
-        HWND sheet = GetParent(page);
-        EXPECT_EQ(GetFocus(), edit);
-        SIPINFO si = {};
-        si.cbSize = sizeof(si);
-        ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
-        ASSERT_TRUE(si.fdwFlags & SIPF_ON);
-        RECT sheetRect, editRect, display;
-        GetWindowRect(sheet, &sheetRect);
-        EXPECT_EQ(sheetRect.bottom, si.rcVisibleDesktop.bottom);
-        HWND tab = GetDlgItem(sheet, 12320);
-        GetClientRect(tab, &display);
-        TabCtrl_AdjustRect(tab, FALSE, &display);
-        MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&display), 2);
-        GetWindowRect(edit, &editRect);
-        EXPECT_LE(editRect.bottom, display.bottom);
-        EXPECT_GE(editRect.top, sheetRect.top);
-    };
-    EXPECT_EQ(PropertySheetW(&header_), 0);
-    EXPECT_TRUE(checked);
-    SipShowIM(SIPF_OFF);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool checked = false;
+        HWND edit = nullptr;
+        const bool tapEditFirst = c.tapEditFirst;
+        Drive([&edit, tapEditFirst](HWND, HWND page) {
+            edit = GetDlgItem(page, IDC_BARS_EDIT);
+            RECT r = {};
+            GetClientRect(edit, &r);
+            // The navigation bar's input-panel button is at its right end.
+            const std::string panel = "tap 228 13\nidle\n";
+            if (tapEditFirst) return TapAt(Centre(edit, r)) + "idle\n" + panel + "key escape\n";
+            return panel + "key tab\nidle\nkey escape\n";
+        });
+        g_watch = [&](HWND page, UINT code) {
+            if (code != kQuery) return;
+            checked = true;
+            HWND sheet = GetParent(page);
+            EXPECT_EQ(GetFocus(), edit);
+            SIPINFO si = {};
+            si.cbSize = sizeof(si);
+            ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+            ASSERT_TRUE(si.fdwFlags & SIPF_ON);
+            RECT sheetRect, editRect, display;
+            GetWindowRect(sheet, &sheetRect);
+            EXPECT_EQ(sheetRect.bottom, si.rcVisibleDesktop.bottom);
+            HWND tab = GetDlgItem(sheet, 12320);
+            GetClientRect(tab, &display);
+            TabCtrl_AdjustRect(tab, FALSE, &display);
+            MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&display), 2);
+            GetWindowRect(edit, &editRect);
+            EXPECT_LE(editRect.bottom, display.bottom);
+            EXPECT_GE(editRect.top, sheetRect.top);
+        };
+        EXPECT_EQ(PropertySheetW(&header_), 0);
+        EXPECT_TRUE(checked);
+        g_watch = nullptr;
+        SipShowIM(SIPF_OFF);
+    }
 }
 
 TEST_F(PropertySheetTest, MaximisedWithTabsAtTheBottom) {

@@ -29,6 +29,8 @@ constexpr int kHeaderHeight = 24;
 constexpr int kButtonHeight = 20;
 constexpr int kButtonWidth = 50;
 constexpr int kMargin = 4;
+// Posted to the sheet itself after the focus moved by keys.
+constexpr UINT kKeepFocusVisible = WM_APP + 0x3F0;
 // The lengths above are the handheld's; the large screens double them.
 int Scaled(int length) { return length * std::max(1, GetSystemMetrics(SM_CXBORDER)); }
 constexpr size_t kMaxTemplate = 1 << 20;
@@ -717,6 +719,14 @@ INT_PTR CALLBACK SheetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_SIZE:
         Layout(*s);
+        return TRUE;
+    case WM_NEXTDLGCTL:
+        // Tab moves the focus, maybe to a control the input panel covers:
+        // once the dialog manager has moved it, the page follows.
+        PostMessageW(hwnd, kKeepFocusVisible, 0, 0);
+        return FALSE;
+    case kKeepFocusVisible:
+        if (s->maximized) Layout(*s);
         return TRUE;
     case WM_SETTINGCHANGE:
         // The input panel went up or down: a maximised sheet follows the
