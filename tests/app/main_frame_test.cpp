@@ -109,6 +109,28 @@ TEST_F(MainFrameTest, ACommandLineSkipsTheSplashAndBecomesTheCurrentFile) {
     EXPECT_EQ(std::u16string(frame->CurrentFile()), u"\\My Documents\\one.bmp");
 }
 
+// Every button of the main and video bars can be reached on the 240-pixel
+// screen: none lies past the bar's right end.
+TEST_F(MainFrameTest, EveryToolbarButtonLiesOnTheScreen) {
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    for (int kind : {kMenuBarMain, kMenuBarVideo}) {
+        SCOPED_TRACE(kind);
+        frame->SwitchMenuBar(kind);
+        Pump();
+        HWND bar = frame->Bar().MenuBar();
+        ASSERT_NE(bar, nullptr);
+        RECT place;
+        GetWindowRect(bar, &place);
+        EXPECT_EQ(place.right, 240);
+        const int count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            RECT r = {};
+            ASSERT_TRUE(SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r)));
+            EXPECT_LE(place.left + r.right, 240) << "button " << i;
+        }
+    }
+}
+
 TEST_F(MainFrameTest, MenuBarsAreRebuiltOnlyWhenTheKindChanges) {
     MainFrame* frame = Start(u"\\My Documents\\*.*");
     EXPECT_EQ(frame->MenuBarKind(), kMenuBarMain);
@@ -631,17 +653,22 @@ TEST_F(ViewerTest, TheThumbnailBarIsPlacedByThePositionSetting) {
     // beside the view it is as wide as a column of cells with its gaps and
     // vertical scroll bar (2 + 54 + 2 + 10), where the usual 47 pixels
     // would cut the cells. Bottom and right mirror them.
+    // With the horizontal scroller the names stay above its 10 pixels:
+    // 2 + 64 + 2 + 10.
     struct Case {
-        DWORD position;
+        DWORD position, verticalScroller;
         RECT bar, view;
     } cases[] = {
-        {0, {0, 0, w, 72}, {0, 78, w, h}},
-        {1, {0, 0, 68, h}, {74, 0, w, h}},
-        {2, {0, h - 72, w, h}, {0, 0, w, h - 78}},
-        {3, {w - 68, 0, w, h}, {0, 0, w - 74, h}},
+        {0, 1, {0, 0, w, 72}, {0, 78, w, h}},
+        {1, 1, {0, 0, 68, h}, {74, 0, w, h}},
+        {2, 1, {0, h - 72, w, h}, {0, 0, w, h - 78}},
+        {3, 1, {w - 68, 0, w, h}, {0, 0, w - 74, h}},
+        {0, 0, {0, 0, w, 78}, {0, 84, w, h}},
+        {2, 0, {0, h - 78, w, h}, {0, 0, w, h - 84}},
     };
     for (const Case& c : cases) {
         frame->Options().prevPosition = c.position;
+        frame->Options().prevVertScroller = c.verticalScroller;
         SendMessageW(frame->Handle(), MSG_SHOW_MAIN_LAYOUT, 0, 0);
         Pump();
         const RECT bar = PaneRect(frame->ThumbnailPane()), view = PaneRect(frame->ViewPane());

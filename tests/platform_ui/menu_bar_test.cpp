@@ -194,6 +194,50 @@ TEST_F(MenuBarTest, ToolbarMessagesCountTheMenuButtonsFirst) {
     EXPECT_EQ(SendMessageW(bar, TB_COMMANDTOINDEX, 7001, 0), -1);
 }
 
+// The program's image buttons join the bar's text buttons; however many
+// come, every button lies on the bar, its full height can be tapped, and
+// room is taken from the padding only when the bar is crowded.
+TEST_F(MenuBarTest, EveryButtonFitsOnTheBar) {
+    const struct {
+        int imageButtons;
+        bool crowded;
+    } cases[] = {{2, false}, {6, true}, {7, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.imageButtons);
+        HWND bar = MakeBar();
+        ASSERT_NE(bar, nullptr);
+        RECT file0 = {};
+        SendMessageW(bar, TB_GETRECT, IDC_SHELL_BAR_FILE, reinterpret_cast<LPARAM>(&file0));
+        std::vector<TBBUTTON> added(static_cast<size_t>(c.imageButtons));
+        for (int i = 0; i < c.imageButtons; ++i) {
+            added[static_cast<size_t>(i)] = {i % 4, 7001 + i, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0}, 0, -1};
+        }
+        ASSERT_TRUE(SendMessageW(bar, TB_ADDBUTTONSW, added.size(), reinterpret_cast<LPARAM>(added.data())));
+        Pump();
+        RECT place = WindowRectOf(bar);
+        const int count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            RECT r = {};
+            ASSERT_TRUE(SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r)));
+            EXPECT_LE(r.right, place.right - place.left) << "button " << i;
+            EXPECT_EQ(r.bottom - r.top, place.bottom - place.top) << "button " << i;
+        }
+        RECT file = {};
+        SendMessageW(bar, TB_GETRECT, IDC_SHELL_BAR_FILE, reinterpret_cast<LPARAM>(&file));
+        EXPECT_EQ(file.right - file.left < file0.right - file0.left, c.crowded);
+        // The last button answers a tap at the bar's bottom edge.
+        RECT last = {};
+        SendMessageW(bar, TB_GETRECT, static_cast<WPARAM>(7000 + c.imageButtons), reinterpret_cast<LPARAM>(&last));
+        Messages().clear();
+        Tap({place.left + (last.left + last.right) / 2, place.bottom - 2});
+        Pump();
+        ASSERT_EQ(Of(WM_COMMAND, owner_).size(), 1u);
+        EXPECT_EQ(LOWORD(Of(WM_COMMAND, owner_)[0].wParam), 7000 + c.imageButtons);
+        DestroyWindow(bar);
+        Pump();
+    }
+}
+
 TEST_F(MenuBarTest, ButtonTextsAreDrawnGreyWhenDisabled) {
     HWND bar = MakeBar();
     ASSERT_NE(bar, nullptr);

@@ -110,12 +110,19 @@ TEST_F(ShellBarsTest, InitDialogSizesTheDialog) {
         SCOPED_TRACE(testing::Message() << "flags " << c.flags << " panel " << c.panel);
         SHFullScreen(GetDesktopWindow(), c.taskBar ? SHFS_SHOWTASKBAR : SHFS_HIDETASKBAR);
         SipShowIM(c.panel ? SIPF_ON : SIPF_OFF);
-        HWND dialog = CreateWindowExW(0, kLoggingClass, u"Dialog", WS_POPUP | WS_VISIBLE, 30, 40, 100, 100,
-                                      nullptr, nullptr, nullptr, nullptr);
+        HWND dialog = CreateWindowExW(0, kLoggingClass, u"Dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE, 30, 40,
+                                      100, 100, nullptr, nullptr, nullptr, nullptr);
         SHINITDLGINFO init = {SHIDIM_FLAGS, dialog, c.flags};
         ASSERT_TRUE(SHInitDialog(&init));
         RECT r = WindowRectOf(dialog);
         EXPECT_TRUE(EqualRect(&r, &c.expected)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        // A dialog sized to the screen has its title in the navigation bar
+        // only; its own caption strip goes.
+        const bool sized = (c.flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) != 0;
+        EXPECT_EQ((GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION) == WS_CAPTION, !sized);
+        RECT client;
+        GetClientRect(dialog, &client);
+        if (sized) EXPECT_EQ(client.bottom, r.bottom - r.top);
         SIPINFO si = {};
         si.cbSize = sizeof(si);
         SipGetInfo(&si);
