@@ -37,3 +37,20 @@ run_inside_xvfb() {
     mkdir -p "$3/root"
     exec xvfb-run -a -s "-screen 0 640x720x24" sh "$1" "$2" "$3" --inside
 }
+
+# Compares the screenshot WORK/SHOT.png with REFERENCE/PREFIX-SHOT.png inside
+# GEOMETRY (default the 240x320 screen); a difference is reported and sets
+# status=1. KESTRAVA_UPDATE_REFERENCE=1 rewrites the reference instead.
+# Usage: check_reference SHOT PREFIX [GEOMETRY]
+check_reference() {
+    [ -s "$WORK/$1.png" ] || fail "no screenshot $1"
+    if [ "${KESTRAVA_UPDATE_REFERENCE:-0}" = 1 ]; then
+        cp "$WORK/$1.png" "$REFERENCE/$2-$1.png"
+        return 0
+    fi
+    n=$(differ "$WORK/$1.png" "$REFERENCE/$2-$1.png" "${3:-240x320+0+0}")
+    if [ "$n" != 0 ]; then
+        echo "FAIL: $1 differs from the reference in $n pixels (kept: $WORK/$1.png)"
+        status=1
+    fi
+}

@@ -59,19 +59,9 @@ run() {
     timeout 120 "$VIEWER" --root "$WORK/root" --script "$WORK/script.txt" "$@" || fail "the viewer failed"
 }
 
-# The screenshot against its reference, or the reference rewritten.
 status=0
 check() {
-    [ -s "$WORK/$1.png" ] || fail "no screenshot $1"
-    if [ "${KESTRAVA_UPDATE_REFERENCE:-0}" = 1 ]; then
-        cp "$WORK/$1.png" "$REFERENCE/new-user-$1.png"
-        return
-    fi
-    n=$(differ "$WORK/$1.png" "$REFERENCE/new-user-$1.png" "${2:-240x320+0+0}")
-    if [ "$n" != 0 ]; then
-        echo "FAIL: $1 differs from the reference in $n pixels (kept: $WORK/$1.png)"
-        status=1
-    fi
+    check_reference "$1" new-user "${2:-}"
 }
 same() {
     [ "$(differ "$WORK/$1.png" "$WORK/$2.png" 240x320+0+0)" = 0 ] || fail "$3"

@@ -58,16 +58,7 @@ timeout 120 "$VIEWER" --root "$WORK/root" --script "$WORK/album.txt" "$FOLDER" \
 
 status=0
 for shot in 1-first 2-ct 3-zoom-in 4-rotated 5-panned 6-small 7-at-end; do
-    [ -s "$WORK/$shot.png" ] || fail "no screenshot $shot"
-    if [ "${KESTRAVA_UPDATE_REFERENCE:-0}" = 1 ]; then
-        cp "$WORK/$shot.png" "$REFERENCE/album-$shot.png"
-        continue
-    fi
-    n=$(differ "$WORK/$shot.png" "$REFERENCE/album-$shot.png" 240x320+0+0)
-    if [ "$n" != 0 ]; then
-        echo "FAIL: $shot differs from the reference in $n pixels (kept: $WORK/$shot.png)"
-        status=1
-    fi
+    check_reference "$shot" album
 done
 # Stepping past the end changes nothing.
 [ "$(differ "$WORK/6-small.png" "$WORK/7-at-end.png" 240x320+0+0)" = 0 ] || fail "the step past the end changed the screen"

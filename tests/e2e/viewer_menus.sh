@@ -68,15 +68,7 @@ done
     || { echo "FAIL: the tap on the down arrow did not scroll File"; status=1; }
 
 for shot in 1-file 2-file-scrolled 3-thumbnail; do
-    if [ "${KESTRAVA_UPDATE_REFERENCE:-0}" = 1 ]; then
-        cp "$WORK/$shot.png" "$REFERENCE/menus-$shot.png"
-        continue
-    fi
-    n=$(differ "$WORK/$shot.png" "$REFERENCE/menus-$shot.png" 240x320+0+0)
-    if [ "$n" != 0 ]; then
-        echo "FAIL: $shot differs from the reference in $n pixels (kept: $WORK/$shot.png)"
-        status=1
-    fi
+    check_reference "$shot" menus
 done
 [ $status = 0 ] && echo "ok"
 exit $status
