@@ -225,6 +225,11 @@ TEST_F(MenuBarTest, EveryButtonFitsOnTheBar) {
         RECT file = {};
         SendMessageW(bar, TB_GETRECT, IDC_SHELL_BAR_FILE, reinterpret_cast<LPARAM>(&file));
         EXPECT_EQ(file.right - file.left < file0.right - file0.left, c.crowded);
+        // Fitting again (a button hidden and shown) sizes the same way.
+        const LRESULT size = SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0);
+        SendMessageW(bar, TB_HIDEBUTTON, 7001, TRUE);
+        SendMessageW(bar, TB_HIDEBUTTON, 7001, FALSE);
+        EXPECT_EQ(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0), size);
         // The last button answers a tap at the bar's bottom edge.
         RECT last = {};
         SendMessageW(bar, TB_GETRECT, static_cast<WPARAM>(7000 + c.imageButtons), reinterpret_cast<LPARAM>(&last));

@@ -62,6 +62,7 @@ struct MenuBar {
     DWORD flags = 0;
     COLORREF background = CLR_DEFAULT;
     std::vector<TextButton> buttons;  // the buttons whose text the bar draws
+    int imageButtonWidth = 0;         // the toolbar's own width for image buttons, before any fitting
 
     TextButton* Button(int command) {
         for (TextButton& b : buttons)
@@ -221,13 +222,11 @@ void FitButtons(HWND toolbar) {
             ++images;
         }
     }
-    // The toolbar's own width for an image button is the image's plus 7;
-    // the large screens draw the images doubled.
-    int imageWidth = 16, imageHeight = 16;
-    auto imageList = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
-    if (imageList && ImageList_GetIconSize(imageList, &imageWidth, &imageHeight)) imageWidth *= scale;
-    else imageWidth = std::max(0, static_cast<int>(LOWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0))) - 7);
-    int imageButton = imageWidth + 7;
+    // The toolbar's own width for an image button (the image's, doubled on
+    // the large screens, plus 7), as it was before the first fitting.
+    if (!bar->imageButtonWidth) bar->imageButtonWidth = LOWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0));
+    const int imageWidth = std::max(0, bar->imageButtonWidth - 7);
+    int imageButton = bar->imageButtonWidth;
     int padding = kTextPadding * scale;
     auto total = [&] { return textTotal + texts * 2 * padding + images * imageButton + separators; };
     while (total() > room && padding > kMinTextPadding * scale) --padding;
