@@ -59,7 +59,7 @@ void SaveSettings(const SettingsBlock& block, const RecentAddresses& recent);
 // memory). Only an administrator writes it; SaveSettings leaves it alone.
 DWORD LoadImageMemoryBudget();
 // Hands the stored budget to the platform's low-memory watch, which tells
-// the frame to drop its cache once decoded images pass it.
+// the frame to drop its cache as decoded images come near it.
 void ApplyImageMemoryBudget();
 
 // The file opened at start-up: "\My Documents\*.*" unless the "Options" key

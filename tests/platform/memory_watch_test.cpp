@@ -1,5 +1,5 @@
-// The low-memory watch: when the notice is due (image memory passing its
-// budget, the host's available memory under its threshold, once per
+// The low-memory watch: when the notice is due (image memory passing the
+// mark below its budget, the host's available memory under its threshold, once per
 // crossing, never inside the minimum interval), worked through with made-up
 // clock readings; then the notice itself, WM_HIBERNATE posted to top-level
 // windows only, also to a thread asleep in GetMessage when another thread's
@@ -43,8 +43,23 @@ protected:
 
 constexpr uint64_t kNever = UINT64_MAX;
 
-TEST_F(MemoryWatchTest, ImageMemoryCrossingItsBudgetIsToldOnceAndNotTooSoon) {
-    platform::SetImageMemoryBudget(base_ + 1000);
+TEST_F(MemoryWatchTest, TheNoticeMarkIsFifteenSixteenthsOfTheBudget) {
+    struct Case {
+        uint64_t budget;
+        uint64_t mark;
+    };
+    const Case cases[] = {
+        {1600, 1500}, {16, 15}, {15, 15}, {1, 1}, {64ull << 30, 60ull << 30},
+    };
+    for (const Case& c : cases) {
+        platform::SetImageMemoryBudget(c.budget);
+        EXPECT_EQ(platform::ImageMemoryNoticeMark(), c.mark) << c.budget;
+    }
+}
+
+TEST_F(MemoryWatchTest, ImageMemoryCrossingTheMarkIsToldOnceAndNotTooSoon) {
+    ASSERT_EQ(base_, 0u);  // nothing else in this program holds image memory
+    platform::SetImageMemoryBudget(1600);  // the mark at 1500
     platform::SetLowMemoryNoticeInterval(100);
     struct Step {
         const char* what;
@@ -54,15 +69,15 @@ TEST_F(MemoryWatchTest, ImageMemoryCrossingItsBudgetIsToldOnceAndNotTooSoon) {
         uint64_t wakeAt;  // when a held-back notice falls due
     };
     const Step steps[] = {
-        {"under the budget", 500, 0, false, kNever},
-        {"passes it", 600, 10, true, kNever},
+        {"under the mark", 1400, 0, false, kNever},
+        {"passes it", 200, 10, true, kNever},
         {"further over, already told", 100, 20, false, kNever},
-        {"at the budget again is not over it", -200, 30, false, kNever},
+        {"at the mark again is not over it", -200, 30, false, kNever},
         {"back under", -500, 40, false, kNever},
         {"over again inside the interval: held back", 800, 50, false, 110},
         {"still inside it", 0, 109, false, 110},
         {"the interval has passed", 0, 110, true, kNever},
-        {"under, then over at once after the interval", -900, 300, false, kNever},
+        {"back under after the interval", -900, 300, false, kNever},
         {"a new crossing", 900, 400, true, kNever},
     };
     for (const Step& s : steps) {
@@ -133,7 +148,8 @@ protected:
         g_heard = &heard_;
         Pump();
         platform::SetLowMemoryNoticeInterval(0);
-        platform::SetImageMemoryBudget(base_ + 1000);
+        ASSERT_EQ(base_, 0u);
+        platform::SetImageMemoryBudget(1600);  // the mark at 1500
     }
     void TearDown() override {
         g_heard = nullptr;
@@ -159,7 +175,7 @@ TEST_F(MemoryNoticeTest, EveryTopLevelWindowHearsEachCrossingOnce) {
         std::vector<int> notices;  // top, other, child: the running totals
     };
     const std::vector<Step> steps = {
-        {"under the budget", 900, {0, 0, 0}},
+        {"under the mark", 1400, {0, 0, 0}},
         {"passes it", 200, {1, 1, 0}},
         {"further over", 5000, {1, 1, 0}},
         {"back under", -5200, {1, 1, 0}},

@@ -55,9 +55,9 @@ uint64_t DefaultThreshold() {
 void AddImageMemory(int64_t bytes) {
     const int64_t before = g_inUse.fetch_add(bytes, std::memory_order_relaxed);
     if (bytes <= 0) return;
-    const uint64_t budget = ImageMemoryBudget();
+    const int64_t mark = static_cast<int64_t>(ImageMemoryNoticeMark());
     const int64_t after = before + bytes;
-    if (before <= static_cast<int64_t>(budget) && after > static_cast<int64_t>(budget)) {
+    if (before <= mark && after > mark) {
         g_crossings.fetch_add(1, std::memory_order_release);
         if (void (*wake)() = g_wake.load(std::memory_order_acquire)) wake();
     }
@@ -73,6 +73,11 @@ void SetImageMemoryBudget(uint64_t bytes) { g_budget.store(bytes, std::memory_or
 uint64_t ImageMemoryBudget() {
     const uint64_t set = g_budget.load(std::memory_order_relaxed);
     return set ? set : DefaultBudget();
+}
+
+uint64_t ImageMemoryNoticeMark() {
+    const uint64_t budget = ImageMemoryBudget();
+    return budget - budget / 16;
 }
 
 void SetLowMemoryThreshold(uint64_t bytes) { g_threshold.store(bytes, std::memory_order_relaxed); }
@@ -96,7 +101,7 @@ bool LowMemoryNoticeDue(uint64_t nowMs, uint64_t* wakeAt) {
     if (!lock.owns_lock()) return false;
     WatchState& s = g_state;
 
-    const bool imageOver = ImageMemoryInUse() > ImageMemoryBudget();
+    const bool imageOver = ImageMemoryInUse() > ImageMemoryNoticeMark();
     if (nowMs >= s.nextHostPoll) {
         s.nextHostPoll = nowMs + kHostPollMs;
         MEMORYSTATUS status = {};

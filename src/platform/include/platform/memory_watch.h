@@ -29,9 +29,12 @@ void AddImageMemory(int64_t bytes);
 uint64_t ImageMemoryInUse();
 
 // The budget of image memory; 0 restores the default, a quarter of the
-// host's physical memory.
+// host's physical memory. The notice goes out when the image memory passes
+// fifteen sixteenths of it (ImageMemoryNoticeMark): the pictures decoded
+// while the notice is on its way to the windows then still fit.
 void SetImageMemoryBudget(uint64_t bytes);
 uint64_t ImageMemoryBudget();
+uint64_t ImageMemoryNoticeMark();
 
 // The host's available memory below which the notice goes out; 0 restores
 // the default (a sixteenth of physical memory, at most 512 MiB).
@@ -46,7 +49,7 @@ void SetLowMemoryNoticeInterval(uint32_t milliseconds);
 // *wakeAt is lowered to the time a held-back notice falls due.
 bool LowMemoryNoticeDue(uint64_t nowMs, uint64_t* wakeAt);
 
-// Called (on the allocating thread) when the image memory passes its budget;
+// Called (on the allocating thread) when the image memory passes the mark;
 // the window system installs one that wakes the message loops. The count of
 // such crossings lets a loop that looked at the figures just before a wake
 // see that it must look again instead of sleeping through it.
