@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -182,13 +183,24 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
     return found;
 }
 
-// The host path of `parts` below `base` with every component as given.
+// The host path of `parts` below `base` with every component as given,
+// built in one string: every file call maps a path, and most names are
+// plain ASCII, which needs no conversion.
 std::string ExactHostPath(const std::string& base, const std::vector<std::u16string>& parts,
                           size_t first) {
-    std::string exact = base;
+    size_t size = base.size();
+    for (size_t i = first; i < parts.size(); ++i) size += 1 + parts[i].size();
+    std::string exact;
+    exact.reserve(size);
+    exact = base;
     for (size_t i = first; i < parts.size(); ++i) {
         if (exact.empty() || exact.back() != '/') exact += '/';
-        exact += Utf16ToUtf8(parts[i]);
+        const std::u16string& part = parts[i];
+        if (std::all_of(part.begin(), part.end(), [](char16_t c) { return c < 0x80; })) {
+            for (char16_t c : part) exact += static_cast<char>(c);
+        } else {
+            exact += Utf16ToUtf8(part);
+        }
     }
     return exact;
 }
