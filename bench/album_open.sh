@@ -2,11 +2,14 @@
 # Opening a folder of 1000 CT images (512x512, 16 bits) until every icon is
 # made, against DCMTK making the same 50-pixel thumbnails with dcmj2pnm, one
 # process per file. Prints both runs' wall time and peak memory
-# (/usr/bin/time) and the viewer's own time to the first picture.
-#   bench/album_open.sh [BUILD_DIR] [COUNT]
+# (/usr/bin/time) and the viewer's own time to the first picture. With
+# BUDGET_MIB the viewer runs with that image memory budget in its registry;
+# NO_PEER=1 leaves DCMTK out (it takes half a minute per thousand files).
+#   bench/album_open.sh [BUILD_DIR] [COUNT] [BUDGET_MIB]
 set -eu
 BUILD=${1:-build}
 COUNT=${2:-1000}
+BUDGET=${3:-}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/ct" "$WORK/root" "$WORK/thumbs"
@@ -46,7 +49,8 @@ done
 
 echo "== Kestrava: open the folder, first picture, every icon"
 /usr/bin/time -f "wall %e s, peak %M KiB" \
-    "$BUILD/bin/album_open_bench" --root "$WORK/root" "$WORK/ct"
+    "$BUILD/bin/album_open_bench" --root "$WORK/root" ${BUDGET:+--budget-mib "$BUDGET"} "$WORK/ct"
+[ -n "${NO_PEER:-}" ] && exit 0
 echo "== DCMTK: dcmj2pnm --scale-x-size 50, one process per file"
 /usr/bin/time -f "wall %e s, peak %M KiB" sh -c '
     for f in "$1"/ct/*.dcm; do dcmj2pnm --scale-x-size 50 "$f" "$1/thumbs/t.pgm" || exit 1; done' sh "$WORK"

@@ -867,7 +867,10 @@ LRESULT MainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == (WPARAM)kScreenCaptureHotKey) UnregisterHotKey(hwnd_, kScreenCaptureHotKey);
         return 0;
     case MSG_LOW_MEMORY:
-        // Nothing to free here: the platform's own low-memory handling.
+        // The cache goes, largest picture first, all but the one on show: the
+        // notice comes once per crossing, so freeing only part would leave
+        // the rest until memory crossed again. Nothing to free: the
+        // platform's own handling.
         if (thumbnails_.FreeMemory(0, -1, false)) return 0;
         break;
     case MSG_SHOW_MAIN_LAYOUT: ShowMainLayout(); return 0;

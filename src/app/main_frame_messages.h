@@ -11,8 +11,8 @@ constexpr UINT MSG_ROTATE = 32963;            // wParam: degrees, -1 rotate to f
 constexpr UINT MSG_NAVIGATE = 32964;          // wParam: the navigation code
 constexpr UINT MSG_OPEN_STORED_FILE = 32965;  // open the stored "FileName"
 constexpr UINT MSG_UPDATE_TOOLBAR = 32966;
-// The system's low-memory notice.
-constexpr UINT MSG_LOW_MEMORY = 0x3FF;
+// The system's low-memory notice (the platform posts it to top-level windows).
+constexpr UINT MSG_LOW_MEMORY = WM_HIBERNATE;
 
 // Navigation codes: the low four bits select, 0x80 wraps at the ends.
 constexpr WPARAM kNavigateNext = 0;

@@ -2,6 +2,7 @@
 #include "app/settings.h"
 
 #include "app/settings_store.h"
+#include "platform/memory_watch.h"
 
 namespace {
 
@@ -55,6 +56,17 @@ DWORD ClampHttpPreload(DWORD milliseconds) {
 
 DWORD HttpPreload() { return g_httpPreload; }
 void SetHttpPreload(DWORD milliseconds) { g_httpPreload = milliseconds; }
+
+DWORD LoadImageMemoryBudget() {
+    DWORD kilobytes = 0;
+    SettingsStore store(KESTRAVA_SETTINGS_BASE);
+    if (store.Open(u"Options", false)) store.ReadNumber(u"ImageMemoryBudget", &kilobytes);
+    return kilobytes;
+}
+
+void ApplyImageMemoryBudget() {
+    platform::SetImageMemoryBudget(static_cast<uint64_t>(LoadImageMemoryBudget()) << 10);
+}
 
 void LoadFileName(LPWSTR buffer, DWORD capacity) {
     if (!buffer || capacity == 0) return;

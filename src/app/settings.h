@@ -54,6 +54,14 @@ void LoadSettings(SettingsBlock* block, RecentAddresses* recent);
 // The block and the lists; empty strings and a ".url" file are skipped.
 void SaveSettings(const SettingsBlock& block, const RecentAddresses& recent);
 
+// The budget of decoded-image memory, "Options\ImageMemoryBudget" in KiB
+// (0 when missing or zero: the platform's default, a quarter of the physical
+// memory). Only an administrator writes it; SaveSettings leaves it alone.
+DWORD LoadImageMemoryBudget();
+// Hands the stored budget to the platform's low-memory watch, which tells
+// the frame to drop its cache as decoded images come near it.
+void ApplyImageMemoryBudget();
+
 // The file opened at start-up: "\My Documents\*.*" unless the "Options" key
 // exists, then the stored "FileName" (empty when missing).
 void LoadFileName(LPWSTR buffer, DWORD capacity);

@@ -59,6 +59,7 @@ int RunViewer(HINSTANCE instance, LPCWSTR commandLine) {
     // The decoders and the adjustment every image goes through.
     InstallDisplayAdjustment();
     InstallDicomHandler();
+    ApplyImageMemoryBudget();
     ImageLibrary* library = new ImageLibrary();
     PublishImageLibrary(library);
     if (library->BuildLibrary()) {

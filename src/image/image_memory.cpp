@@ -1,9 +1,14 @@
-// The allocation hooks and the platform functions behind null hooks.
+// The allocation hooks and the platform functions behind null hooks, and the
+// tally of image memory that the platform's low-memory watch compares with
+// its budget.
 #include "image_memory.h"
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
+#include "platform/memory_watch.h"
 #include "rimage.h"
 
 namespace {
@@ -17,6 +22,42 @@ int64_t DibBytes(const BITMAPINFO* info) {
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int64_t height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
     return DibImageSize(h.biWidth, height, h.biBitCount);
+}
+
+// Every block and DIB section handed out, with its bytes: neither the
+// platform's LocalFree nor a registrant's free function tells how much went
+// back. Keyed by the block's address or the bitmap's handle; a key handed
+// out again was released behind the library's back, so its old bytes go.
+std::mutex g_tallyMutex;
+std::unordered_map<const void*, uint64_t>& Tally() {
+    static auto* tally = new std::unordered_map<const void*, uint64_t>;
+    return *tally;
+}
+
+void TallyAdd(const void* key, uint64_t bytes) {
+    int64_t change = static_cast<int64_t>(bytes);
+    {
+        std::lock_guard<std::mutex> lock(g_tallyMutex);
+        auto [it, added] = Tally().try_emplace(key, bytes);
+        if (!added) {
+            change -= static_cast<int64_t>(it->second);
+            it->second = bytes;
+        }
+    }
+    // Outside the lock: passing the budget wakes the message loops.
+    platform::AddImageMemory(change);
+}
+
+void TallyRemove(const void* key) {
+    int64_t change = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_tallyMutex);
+        auto it = Tally().find(key);
+        if (it == Tally().end()) return;
+        change = -static_cast<int64_t>(it->second);
+        Tally().erase(it);
+    }
+    platform::AddImageMemory(change);
 }
 
 }  // namespace
@@ -47,17 +88,21 @@ const AllocationHooks& CurrentAllocationHooks() { return gHooks; }
 void* ImageAllocate(size_t size) {
     if (size == 0) size = 1;
     if (!ImageRequestFits(size)) return nullptr;
+    void* memory;
     if (gHooks.allocate) {
         // A registrant's allocator need not clear; callers rely on zeroed blocks.
-        void* memory = gHooks.allocate(size);
+        memory = gHooks.allocate(size);
         if (memory) std::memset(memory, 0, size);
-        return memory;
+    } else {
+        memory = LocalAlloc(LPTR, size);
     }
-    return LocalAlloc(LPTR, size);
+    if (memory) TallyAdd(memory, size);
+    return memory;
 }
 
 void ImageFree(void* memory) {
     if (!memory) return;
+    TallyRemove(memory);
     if (gHooks.free) {
         gHooks.free(memory);
     } else {
@@ -71,12 +116,15 @@ HBITMAP ImageCreateDibSection(HDC dc, const BITMAPINFO* info, void** pixels) {
         if (pixels) *pixels = nullptr;
         return nullptr;
     }
-    if (gHooks.createDibSection) return gHooks.createDibSection(dc, info, pixels);
-    return CreateDIBSection(dc, info, DIB_RGB_COLORS, pixels, nullptr, 0);
+    HBITMAP bitmap = gHooks.createDibSection ? gHooks.createDibSection(dc, info, pixels)
+                                             : CreateDIBSection(dc, info, DIB_RGB_COLORS, pixels, nullptr, 0);
+    if (bitmap && bytes > 0) TallyAdd(bitmap, static_cast<uint64_t>(bytes));
+    return bitmap;
 }
 
 BOOL ImageDeleteObject(HGDIOBJ object) {
     if (!object) return FALSE;
+    TallyRemove(object);
     if (gHooks.deleteObject) return gHooks.deleteObject(object);
     return DeleteObject(object);
 }

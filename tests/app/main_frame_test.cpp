@@ -15,7 +15,9 @@
 #include "app/settings.h"
 #include "gwes_fixture.h"
 #include "image/image_library.h"
+#include "image/image_memory.h"
 #include "platform/device.h"
+#include "platform/memory_watch.h"
 #include "platform/registry.h"
 #include "platform/sound_log.h"
 #include "platform/wstr.h"
@@ -788,6 +790,53 @@ TEST_F(MainFrameTest, AMissingStartUpFileIsReportedOnceThenForgotten) {
     WCHAR stored[MAX_PATH];
     LoadFileName(stored, MAX_PATH);
     EXPECT_EQ(std::u16string(stored), u"\\My Documents\\*.*");
+}
+
+// The whole path of the notice: the image library counts what decoders take,
+// the platform's watch sees the count near the budget and posts WM_HIBERNATE
+// to the frame, and the frame drops every cached picture but the one shown.
+TEST_F(ViewerTest, ImageMemoryPassingTheBudgetMakesTheFrameDropItsCache) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    ImageAlbum& album = frame->Album();
+    ASSERT_EQ(album.Count(), 3);
+    for (int i = 0; i < 3; ++i) ASSERT_NE(album.Entry(i)->image, nullptr) << i;
+
+    platform::ResetMemoryWatch();
+    platform::SetLowMemoryNoticeInterval(0);
+    platform::SetLowMemoryThreshold(1);  // the host's own figure stays out of it
+    // The notice mark, fifteen sixteenths of the budget, 4 KiB above what is
+    // in use now.
+    const uint64_t mark = platform::ImageMemoryInUse() + 4096;
+    platform::SetImageMemoryBudget((mark * 16 + 14) / 15);
+    ASSERT_GE(platform::ImageMemoryNoticeMark(), mark);
+    ASSERT_LT(platform::ImageMemoryNoticeMark(), mark + 1024);
+    struct Step {
+        const char* what;
+        size_t allocate;  // by a decoder, through the library
+        bool cacheKept;
+    };
+    const Step steps[] = {
+        {"under the mark", 1024, true},
+        {"past it", 8192, false},
+    };
+    std::vector<void*> blocks;
+    for (const Step& s : steps) {
+        blocks.push_back(ImageAllocate(s.allocate));
+        ASSERT_NE(blocks.back(), nullptr) << s.what;
+        Pump();
+        EXPECT_NE(album.Entry(0)->image, nullptr) << s.what;  // the picture on show stays
+        for (int i = 1; i < 3; ++i) {
+            EXPECT_EQ(album.Entry(i)->image != nullptr, s.cacheKept) << s.what << ", entry " << i;
+            EXPECT_NE(album.Entry(i)->icon, nullptr) << s.what << ", entry " << i;
+        }
+    }
+    for (void* block : blocks) ImageFree(block);
+    platform::SetImageMemoryBudget(0);
+    platform::SetLowMemoryThreshold(0);
+    platform::SetLowMemoryNoticeInterval(platform::kDefaultNoticeIntervalMs);
+    platform::ResetMemoryWatch();
 }
 
 TEST_F(ViewerTest, DeletingTheCurrentImageShowsItsNeighbour) {

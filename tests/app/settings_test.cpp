@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/settings_store.h"
 #include "device_fixture.h"
+#include "platform/memory_watch.h"
 #include "platform/registry.h"
 
 namespace {
@@ -103,6 +104,39 @@ TEST_F(SettingsTest, NumbersAreFourByteBinaryValues) {
     SettingsBlock again;
     LoadSettings(&again, &recent);
     EXPECT_EQ(again.bkgColor, 0x00808080u);
+}
+
+// The image memory budget is read in KiB and handed to the platform's watch;
+// a missing, zero or foreign value leaves the platform's default.
+TEST_F(SettingsTest, TheImageMemoryBudgetReachesThePlatformInKilobytes) {
+    platform::SetImageMemoryBudget(0);
+    const uint64_t platformDefault = platform::ImageMemoryBudget();
+    const BYTE zero[4] = {0, 0, 0, 0};
+    const BYTE mib64[4] = {0x00, 0x00, 0x01, 0x00};  // 65536 KiB, little-endian
+    const BYTE largest[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    const BYTE eight[8] = {0x00, 0x00, 0x01, 0x00, 0, 0, 0, 0};
+    struct Case {
+        const char* what;
+        const BYTE* bytes;  // null: no value at all
+        DWORD size;
+        uint64_t budget;  // 0: the platform's default
+    };
+    const Case cases[] = {
+        {"missing", nullptr, 0, 0},
+        {"zero", zero, 4, 0},
+        {"64 MiB", mib64, 4, 64ull << 20},
+        {"the largest number", largest, 4, 0xFFFFFFFFull << 10},
+        {"two bytes", mib64, 2, 0},
+        {"eight bytes", eight, 8, 0},
+    };
+    for (const Case& c : cases) {
+        platform::SetImageMemoryBudget(0);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, KESTRAVA_SETTINGS_BASE u"Options");
+        if (c.bytes) WriteRaw(KESTRAVA_SETTINGS_BASE u"Options", u"ImageMemoryBudget", REG_BINARY, c.bytes, c.size);
+        ApplyImageMemoryBudget();
+        EXPECT_EQ(platform::ImageMemoryBudget(), c.budget ? c.budget : platformDefault) << c.what;
+    }
+    platform::SetImageMemoryBudget(0);
 }
 
 TEST_F(SettingsTest, ForeignValueTypesAndSizesKeepTheDefaults) {

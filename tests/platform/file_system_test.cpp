@@ -307,6 +307,77 @@ TEST_F(FileSystemTest, CreateFileErrors) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// Opening an existing file tries the name as written and looks its case up
+// on the disk only when that misses: both must find the same file as a full
+// lookup would, the exact name first.
+TEST_F(FileSystemTest, OpeningAnExistingFileFindsItInAnyCase) {
+    ASSERT_EQ(mkdir(Host("Temp/Study").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(Host("Temp/Case").c_str(), 0777), 0);
+    std::ofstream(Host("Temp/Study/a.dcm")) << "lower";
+    std::ofstream(Host("Temp/Study/A.DCM")) << "upper";
+    std::ofstream(Host("Temp/Case/x.dcm")) << "x file";
+    struct Case {
+        const char16_t* name;
+        DWORD disposition;
+        const char* contents;  // read through the handle; null: the open fails
+        DWORD error;
+    } cases[] = {
+        {u"\\Temp\\Study\\a.dcm", OPEN_EXISTING, "lower", 0},
+        {u"\\Temp\\Study\\A.DCM", OPEN_EXISTING, "upper", 0},
+        // Neither as written: the smallest of the names that match.
+        {u"\\temp\\STUDY\\A.dcm", OPEN_EXISTING, "upper", 0},
+        {u"\\TEMP\\CASE\\X.DCM", OPEN_EXISTING, "x file", 0},
+        {u"\\Temp\\case\\x.dcm", OPEN_EXISTING, "x file", 0},
+        {u"\\Temp\\case\\y.dcm", OPEN_EXISTING, nullptr, ERROR_FILE_NOT_FOUND},
+        {u"\\Temp\\none\\x.dcm", OPEN_EXISTING, nullptr, ERROR_PATH_NOT_FOUND},
+        {u"\\Temp\\case\\x.dcm\\z", OPEN_EXISTING, nullptr, ERROR_PATH_NOT_FOUND},
+        {u"\\temp\\Case", OPEN_EXISTING, nullptr, ERROR_ACCESS_DENIED},  // a folder
+        {u"\\STORAGE CARD", OPEN_EXISTING, nullptr, ERROR_ACCESS_DENIED},  // a mount point
+        // Truncation reaches the file found ignoring case, and only it.
+        {u"\\Temp\\CASE\\x.DCM", TRUNCATE_EXISTING, "", 0},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0xBAD);
+        HANDLE h = Open(c.name, kReadWrite, FILE_SHARE_READ, c.disposition);
+        if (!c.contents) {
+            EXPECT_EQ(h, INVALID_HANDLE_VALUE) << Utf16ToUtf8(c.name);
+            EXPECT_EQ(GetLastError(), c.error) << Utf16ToUtf8(c.name);
+            continue;
+        }
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << Utf16ToUtf8(c.name) << " error " << GetLastError();
+        char buffer[64] = {};
+        DWORD count = 99;
+        EXPECT_TRUE(ReadFile(h, buffer, sizeof buffer, &count, nullptr));
+        EXPECT_EQ(std::string(buffer, count), c.contents) << Utf16ToUtf8(c.name);
+        // The end, once more: success with nothing.
+        EXPECT_TRUE(ReadFile(h, buffer, sizeof buffer, &count, nullptr));
+        EXPECT_EQ(count, 0u) << Utf16ToUtf8(c.name);
+        CloseHandle(h);
+    }
+    EXPECT_EQ(ReadHost(Host("Temp/Case/x.dcm")), "");
+    EXPECT_EQ(ReadHost(Host("Temp/Study/a.dcm")), "lower");
+    EXPECT_EQ(ReadHost(Host("Temp/Study/A.DCM")), "upper");
+}
+
+// Reads of a regular file in pieces: whole pieces, then the short one at the
+// end, then nothing.
+TEST_F(FileSystemTest, ReadsStopAtTheEndOfAFile) {
+    Make(u"\\Temp\\r", "0123456789");
+    HANDLE h = Open(u"\\Temp\\r", kRead, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    struct Step {
+        DWORD ask;
+        const char* got;
+    } steps[] = {{4, "0123"}, {4, "4567"}, {4, "89"}, {4, ""}, {0, ""}, {4, ""}};
+    for (const Step& s : steps) {
+        char buffer[8] = {};
+        DWORD count = 99;
+        EXPECT_TRUE(ReadFile(h, buffer, s.ask, &count, nullptr));
+        EXPECT_EQ(std::string(buffer, count), s.got);
+    }
+    CloseHandle(h);
+}
+
 TEST_F(FileSystemTest, AccessRightsAreHonoured) {
     Make(u"\\Temp\\f", "abc");
     char buffer[4] = {};

@@ -4,8 +4,6 @@
 // Action key, typed text = WM_CHAR, closing the window = WM_CLOSE to the
 // foreground top-level window) and presents the display memory whenever its
 // generation changes.
-#include <SDL.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -15,10 +13,14 @@
 
 #include "display/backend.h"
 #include "display/frame_buffer.h"
+#include "display/sdl_library.h"
 #include "gwes/window_manager.h"
 #include "platform/wstr.h"
 
 namespace platform {
+
+// Set by Run before anything else on the backend's thread touches SDL.
+const SdlLibrary* g_sdl = nullptr;
 
 namespace {
 
@@ -82,19 +84,19 @@ public:
             height_ = fb.height;
             bpp_ = fb.bitsPerPixel;
         }
-        window_ = SDL_CreateWindow("Kestrava", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+        window_ = g_sdl->SDL_CreateWindow("Kestrava", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                    width_ * scale_, height_ * scale_, SDL_WINDOW_SHOWN);
         if (!window_) return false;
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        renderer_ = g_sdl->SDL_CreateRenderer(window_, -1, 0);
+        if (!renderer_) renderer_ = g_sdl->SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer_) return false;
         return MakeTexture();
     }
 
     void Close() {
-        if (texture_) SDL_DestroyTexture(texture_);
-        if (renderer_) SDL_DestroyRenderer(renderer_);
-        if (window_) SDL_DestroyWindow(window_);
+        if (texture_) g_sdl->SDL_DestroyTexture(texture_);
+        if (renderer_) g_sdl->SDL_DestroyRenderer(renderer_);
+        if (window_) g_sdl->SDL_DestroyWindow(window_);
         texture_ = nullptr;
         renderer_ = nullptr;
         window_ = nullptr;
@@ -112,26 +114,26 @@ public:
                 width_ = fb.width;
                 height_ = fb.height;
                 bpp_ = fb.bitsPerPixel;
-                SDL_SetWindowSize(window_, width_ * scale_, height_ * scale_);
+                g_sdl->SDL_SetWindowSize(window_, width_ * scale_, height_ * scale_);
                 if (!MakeTexture()) return;
             }
-            SDL_UpdateTexture(texture_, nullptr, fb.pixels.data(), fb.pitch);
+            g_sdl->SDL_UpdateTexture(texture_, nullptr, fb.pixels.data(), fb.pitch);
         }
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        g_sdl->SDL_RenderClear(renderer_);
+        g_sdl->SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        g_sdl->SDL_RenderPresent(renderer_);
     }
 
     void Raise() {
-        if (window_) SDL_RaiseWindow(window_);
+        if (window_) g_sdl->SDL_RaiseWindow(window_);
     }
 
     POINT ToScreen(int x, int y) const { return {x / scale_, y / scale_}; }
 
 private:
     bool MakeTexture() {
-        if (texture_) SDL_DestroyTexture(texture_);
-        texture_ = SDL_CreateTexture(renderer_, TextureFormat(bpp_), SDL_TEXTUREACCESS_STREAMING, width_, height_);
+        if (texture_) g_sdl->SDL_DestroyTexture(texture_);
+        texture_ = g_sdl->SDL_CreateTexture(renderer_, TextureFormat(bpp_), SDL_TEXTUREACCESS_STREAMING, width_, height_);
         return texture_ != nullptr;
     }
 
@@ -180,36 +182,45 @@ void RequestRaise() { State().raise = true; }
 void Run(int scale) {
     SdlState& s = State();
     Presenter presenter;
-    bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    g_sdl = Sdl();
+    if (!g_sdl) {
+        {
+            std::lock_guard<std::mutex> guard(s.startLock);
+            s.startResult = -1;
+        }
+        s.started.notify_all();
+        return;
+    }
+    bool ok = g_sdl->SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (ok) {
         ok = presenter.Open(scale);
         if (!ok) {
             presenter.Close();
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            g_sdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
         }
     }
-    if (!ok) std::fprintf(stderr, "kestrava: cannot open the sdl display: %s\n", SDL_GetError());
+    if (!ok) std::fprintf(stderr, "kestrava: cannot open the sdl display: %s\n", g_sdl->SDL_GetError());
     {
         std::lock_guard<std::mutex> guard(s.startLock);
         s.startResult = ok ? 1 : -1;
     }
     s.started.notify_all();
     if (!ok) return;
-    SDL_StartTextInput();
+    g_sdl->SDL_StartTextInput();
     presenter.Present(true);
     while (!s.stop) {
         SDL_Event e;
         // About 60 frames a second at most; events wake the loop at once.
-        if (SDL_WaitEventTimeout(&e, 16)) {
+        if (g_sdl->SDL_WaitEventTimeout(&e, 16)) {
             HandleEvent(e, presenter);
-            while (SDL_PollEvent(&e)) HandleEvent(e, presenter);
+            while (g_sdl->SDL_PollEvent(&e)) HandleEvent(e, presenter);
         }
         if (s.raise.exchange(false)) presenter.Raise();
         presenter.Present(false);
     }
-    SDL_StopTextInput();
+    g_sdl->SDL_StopTextInput();
     presenter.Close();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    g_sdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace
@@ -238,6 +249,19 @@ void StopSdlBackend() {
     gwes::SetForegroundHook(nullptr);
     s.stop = true;
     s.thread.join();
+}
+
+const SdlLibrary* Sdl() {
+    static const SdlLibrary* loaded = []() -> const SdlLibrary* {
+        static SdlLibrary table;
+        const char* soname = KESTRAVA_SDL2_SONAME;
+        void* lib = OpenHostLibrary(soname);
+        if (!lib) return nullptr;
+        bool ok = true;
+        KESTRAVA_SDL_FUNCTIONS(KESTRAVA_HOST_BIND)
+        return ok ? &table : nullptr;
+    }();
+    return loaded;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // file beside the target and renamed over it, so a reader never sees half a
 // picture.
 #include <png.h>
+#include <csetjmp>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "display/frame_buffer.h"
+#include "host/host_library.h"
 #include "platform/display.h"
 
 namespace platform {
@@ -38,10 +40,32 @@ void RowToRgb(const FrameBuffer& fb, int y, uint8_t* out) {
     }
 }
 
+// libpng, opened at the first screenshot written or read (see
+// host/host_library.h): programs that take none never load it.
+#define KESTRAVA_PNG_FUNCTIONS(X) X(png_create_write_struct) X(png_create_info_struct) X(png_set_longjmp_fn) X(png_init_io) X(png_set_IHDR) X(png_write_info) X(png_write_image) X(png_write_end) X(png_destroy_write_struct) X(png_image_begin_read_from_file) X(png_image_free) X(png_image_finish_read)
+
+struct PngLibrary {
+    KESTRAVA_PNG_FUNCTIONS(KESTRAVA_HOST_MEMBER)
+};
+
+const PngLibrary* Png() {
+    static const PngLibrary* loaded = []() -> const PngLibrary* {
+        static PngLibrary table;
+        const char* soname = KESTRAVA_PNG_SONAME;
+        void* lib = OpenHostLibrary(soname);
+        if (!lib) return nullptr;
+        bool ok = true;
+        KESTRAVA_PNG_FUNCTIONS(KESTRAVA_HOST_BIND)
+        return ok ? &table : nullptr;
+    }();
+    return loaded;
+}
+
 }  // namespace
 
 bool SaveScreenshot(const std::string& path) {
-    if (path.empty()) return false;
+    const PngLibrary* lib = Png();
+    if (path.empty() || !lib) return false;
     std::vector<uint8_t> rgb;
     int width, height;
     {
@@ -55,25 +79,26 @@ bool SaveScreenshot(const std::string& path) {
     std::string temp = path + ".tmp" + std::to_string(getpid());
     FILE* file = std::fopen(temp.c_str(), "wb");
     if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    png_structp writer = lib->png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = writer ? lib->png_create_info_struct(writer) : nullptr;
     // Volatile: libpng reports errors with longjmp back into this frame.
     volatile bool ok = false;
-    if (png && info) {
+    if (writer && info) {
         std::vector<png_bytep> rows(static_cast<size_t>(height));
         for (int y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = rgb.data() + static_cast<size_t>(y) * width * 3;
-        if (setjmp(png_jmpbuf(png)) == 0) {
-            png_init_io(png, file);
-            png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+        // png_jmpbuf, spelt out: the macro names the library's function.
+        if (setjmp(*lib->png_set_longjmp_fn(writer, std::longjmp, sizeof(std::jmp_buf))) == 0) {
+            lib->png_init_io(writer, file);
+            lib->png_set_IHDR(writer, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                          PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                          PNG_FILTER_TYPE_DEFAULT);
-            png_write_info(png, info);
-            png_write_image(png, rows.data());
-            png_write_end(png, nullptr);
+            lib->png_write_info(writer, info);
+            lib->png_write_image(writer, rows.data());
+            lib->png_write_end(writer, nullptr);
             ok = true;
         }
     }
-    png_destroy_write_struct(&png, &info);
+    lib->png_destroy_write_struct(&writer, &info);
     if (std::fclose(file) != 0) ok = false;
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) std::remove(temp.c_str());
@@ -81,20 +106,21 @@ bool SaveScreenshot(const std::string& path) {
 }
 
 bool LoadScreenshot(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
-    if (!width || !height || !rgb) return false;
+    const PngLibrary* lib = Png();
+    if (!width || !height || !rgb || !lib) return false;
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    if (!lib->png_image_begin_read_from_file(&image, path.c_str())) return false;
     // Cap the size so that a hostile file cannot ask for gigabytes.
     if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
-        png_image_free(&image);
+        lib->png_image_free(&image);
         return false;
     }
     image.format = PNG_FORMAT_RGB;
     rgb->assign(PNG_IMAGE_SIZE(image), 0);
-    if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
-        png_image_free(&image);
+    if (!lib->png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
+        lib->png_image_free(&image);
         return false;
     }
     *width = static_cast<int>(image.width);

@@ -5,13 +5,6 @@
 // glyphs are cached for the life of the process (a handful of sizes are used).
 #include "gdi/font.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-#include FT_SIZES_H
-#include FT_TRUETYPE_TABLES_H
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +12,7 @@
 #include <map>
 
 #include "gdi/dc.h"
+#include "gdi/font_library.h"
 #include "platform/wstr.h"
 
 namespace gdi {
@@ -51,6 +45,10 @@ LOGFONTW FixedLogFont() {
 }
 
 namespace {
+
+// FreeType's and fontconfig's functions, set by the first Library() call;
+// null when the host lacks them.
+const platform::FontLibraries* g_fonts = nullptr;
 
 // Faces of the device that are not installed here, and what stands in.
 // Tahoma is a narrow face: DejaVu Sans Condensed has its widths (dialog
@@ -95,12 +93,14 @@ std::string FamilyFor(const std::string& face) {
 FT_Library Library() {
     static FT_Library library = [] {
         FT_Library lib = nullptr;
-        if (FT_Init_FreeType(&lib) != 0) lib = nullptr;
-        FcInit();
+        g_fonts = platform::FontLibrary();
+        if (!g_fonts) return lib;
+        if (g_fonts->FT_Init_FreeType(&lib) != 0) lib = nullptr;
+        g_fonts->FcInit();
 #ifdef KESTRAVA_SANITIZE
         // fontconfig keeps its configuration until FcFini; the leak checker
         // would report it at exit.
-        std::atexit(FcFini);
+        std::atexit(g_fonts->FcFini);
 #endif
         return lib;
     }();
@@ -129,17 +129,17 @@ LoadedFace* OpenFace(const std::string& path, int index) {
     if (it != faces.end()) return it->second;
     LoadedFace* loaded = nullptr;
     FT_Face face = nullptr;
-    if (Library() && FT_New_Face(Library(), path.c_str(), index, &face) == 0) {
+    if (Library() && g_fonts->FT_New_Face(Library(), path.c_str(), index, &face) == 0) {
         if (!FT_IS_SCALABLE(face)) {
-            FT_Done_Face(face);
+            g_fonts->FT_Done_Face(face);
         } else {
             loaded = new LoadedFace;
             loaded->face = face;
             loaded->unitsPerEm = face->units_per_EM ? face->units_per_EM : 2048;
             loaded->fixedPitch = FT_IS_FIXED_WIDTH(face);
             loaded->family = platform::Utf8ToUtf16(face->family_name ? face->family_name : "");
-            auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-            auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+            auto* os2 = static_cast<TT_OS2*>(g_fonts->FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+            auto* hhea = static_cast<TT_HoriHeader*>(g_fonts->FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
             if (os2 && os2->version != 0xFFFF && (os2->usWinAscent || os2->usWinDescent)) {
                 loaded->winAscent = os2->usWinAscent;
                 loaded->winDescent = os2->usWinDescent;
@@ -182,29 +182,30 @@ bool MatchFace(const std::string& family, int weight, bool italic, Match* out) {
     }
     Match m;
     Library();
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    if (!g_fonts) return false;
+    FcPattern* pattern = g_fonts->FcPatternCreate();
+    g_fonts->FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    g_fonts->FcPatternAddInteger(pattern, FC_WEIGHT, g_fonts->FcWeightFromOpenType(weight));
+    g_fonts->FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    g_fonts->FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    g_fonts->FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    g_fonts->FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = g_fonts->FcFontMatch(nullptr, pattern, &result);
     if (match) {
         FcChar8* file = nullptr;
         int index = 0, matchedWeight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
+        if (g_fonts->FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
             m.path = reinterpret_cast<const char*>(file);
-            if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) m.index = index;
-            FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight);
-            FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+            if (g_fonts->FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) m.index = index;
+            g_fonts->FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight);
+            g_fonts->FcPatternGetInteger(match, FC_SLANT, 0, &slant);
             m.syntheticBold = weight >= FW_SEMIBOLD && matchedWeight < FC_WEIGHT_DEMIBOLD;
             m.syntheticItalic = italic && slant == FC_SLANT_ROMAN;
         }
-        FcPatternDestroy(match);
+        g_fonts->FcPatternDestroy(match);
     }
-    FcPatternDestroy(pattern);
+    g_fonts->FcPatternDestroy(pattern);
     cache[key] = m;
     *out = m;
     return !m.path.empty();
@@ -226,24 +227,24 @@ public:
         Glyph& g = glyphs_[c];
         if (c < 0x20 && c != U'\t') return g;  // control characters take no room
         FT_Face face = face_->face;
-        FT_Activate_Size(size_);
+        g_fonts->FT_Activate_Size(size_);
         FT_Int32 flags = FT_LOAD_DEFAULT | (mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
-        if (FT_Load_Char(face, c == U'\t' ? U' ' : c, flags) != 0) return g;
+        if (g_fonts->FT_Load_Char(face, c == U'\t' ? U' ' : c, flags) != 0) return g;
         FT_GlyphSlot slot = face->glyph;
         FT_Pos extra = 0;
         if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
             if (oblique_) {
                 FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
-                FT_Outline_Transform(&slot->outline, &shear);
+                g_fonts->FT_Outline_Transform(&slot->outline, &shear);
             }
             if (bold_) {
                 extra = std::max<FT_Pos>(64, emPixels_ * 64 / 24);
-                FT_Outline_Embolden(&slot->outline, extra);
+                g_fonts->FT_Outline_Embolden(&slot->outline, extra);
             }
         }
         g.advance = static_cast<int>((slot->advance.x + extra + 32) >> 6);
         if (c == U'\t') return g;
-        if (FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
+        if (g_fonts->FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
             return g;
         const FT_Bitmap& bm = slot->bitmap;
         g.width = static_cast<int>(bm.width);
@@ -332,9 +333,9 @@ std::shared_ptr<FontInstance> MakeInstance(const LOGFONTW& requested) {
     if (em > 2000) em = 2000;
     double scale = em / units;
     FT_Size size = nullptr;
-    if (FT_New_Size(face->face, &size) != 0)
+    if (g_fonts->FT_New_Size(face->face, &size) != 0)
         return std::make_shared<BoxInstance>(std::max(2, cellOrEm));
-    FT_Activate_Size(size);
+    g_fonts->FT_Activate_Size(size);
     FT_F26Dot6 emY = static_cast<FT_F26Dot6>(std::lround(em * 64));
     FT_F26Dot6 emX = emY;
     if (lf.lfWidth > 0 && face->averageWidth > 0) {
@@ -342,7 +343,7 @@ std::shared_ptr<FontInstance> MakeInstance(const LOGFONTW& requested) {
         double natural = face->averageWidth * scale;
         emX = static_cast<FT_F26Dot6>(std::lround(em * 64 * lf.lfWidth / natural));
     }
-    FT_Set_Char_Size(face->face, emX, emY, 72, 72);
+    g_fonts->FT_Set_Char_Size(face->face, emX, emY, 72, 72);
     bool mono = lf.lfQuality == NONANTIALIASED_QUALITY;
     auto inst = std::make_shared<FtInstance>(face, size, m.syntheticBold, m.syntheticItalic, mono,
                                              static_cast<int>(std::lround(em)));
@@ -408,22 +409,23 @@ struct FamilyEntry {
 std::vector<FamilyEntry> ListFamilies() {
     std::lock_guard<std::recursive_mutex> guard(FontLock());
     Library();
+    if (!g_fonts) return {};
     std::map<std::string, FamilyEntry> byName;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_WEIGHT, FC_SLANT, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    FcPattern* pattern = g_fonts->FcPatternCreate();
+    g_fonts->FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));
+    FcObjectSet* objects = g_fonts->FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_WEIGHT, FC_SLANT, nullptr);
+    FcFontSet* set = g_fonts->FcFontList(nullptr, pattern, objects);
     if (set) {
         for (int i = 0; i < set->nfont; ++i) {
             FcChar8* family = nullptr;
             FcChar8* style = nullptr;
             int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-            if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch ||
+            if (g_fonts->FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch ||
                 !family)
                 continue;
-            FcPatternGetString(set->fonts[i], FC_STYLE, 0, &style);
-            FcPatternGetInteger(set->fonts[i], FC_WEIGHT, 0, &weight);
-            FcPatternGetInteger(set->fonts[i], FC_SLANT, 0, &slant);
+            g_fonts->FcPatternGetString(set->fonts[i], FC_STYLE, 0, &style);
+            g_fonts->FcPatternGetInteger(set->fonts[i], FC_WEIGHT, 0, &weight);
+            g_fonts->FcPatternGetInteger(set->fonts[i], FC_SLANT, 0, &slant);
             std::string name = reinterpret_cast<const char*>(family);
             FamilyEntry& e = byName[Lower(name)];
             e.name = platform::Utf8ToUtf16(name);
@@ -435,10 +437,10 @@ std::vector<FamilyEntry> ListFamilies() {
                 {platform::Utf8ToUtf16(style ? reinterpret_cast<const char*>(style) : "Regular"),
                  {gdiWeight, slant != FC_SLANT_ROMAN}});
         }
-        FcFontSetDestroy(set);
+        g_fonts->FcFontSetDestroy(set);
     }
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
+    g_fonts->FcObjectSetDestroy(objects);
+    g_fonts->FcPatternDestroy(pattern);
     static const char* const kDeviceFaces[][2] = {
         {"Tahoma", "dejavu sans"},
         {"Arial", "liberation sans"},
@@ -497,6 +499,31 @@ void FillTextMetrics(FontInstance& f, const LOGFONTW& lf, TEXTMETRICW* tm) {
 }
 
 }  // namespace gdi
+
+namespace platform {
+
+const FontLibraries* FontLibrary() {
+    static const FontLibraries* loaded = []() -> const FontLibraries* {
+        static FontLibraries table;
+        bool ok = true;
+        {
+            const char* soname = KESTRAVA_FREETYPE_SONAME;
+            void* lib = OpenHostLibrary(soname);
+            if (!lib) return nullptr;
+            KESTRAVA_FREETYPE_FUNCTIONS(KESTRAVA_HOST_BIND)
+        }
+        {
+            const char* soname = KESTRAVA_FONTCONFIG_SONAME;
+            void* lib = OpenHostLibrary(soname);
+            if (!lib) return nullptr;
+            KESTRAVA_FONTCONFIG_FUNCTIONS(KESTRAVA_HOST_BIND)
+        }
+        return ok ? &table : nullptr;
+    }();
+    return loaded;
+}
+
+}  // namespace platform
 
 using namespace gdi;
 

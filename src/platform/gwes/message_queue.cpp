@@ -5,7 +5,9 @@
 // this one, then return, in this order: posted and input messages (FIFO),
 // WM_QUIT, WM_PAINT for a window with something to paint, WM_TIMER for a due
 // timer. A thread blocked in SendMessage keeps handling messages sent to it,
-// so two threads that send to each other never deadlock.
+// so two threads that send to each other never deadlock. Each turn of the
+// loop also looks at the low-memory watch (platform/memory_watch.h) and posts
+// WM_HIBERNATE to every top-level window when it says so.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <map>
 
 #include "gwes/window_manager.h"
+#include "platform/memory_watch.h"
 
 namespace gwes {
 
@@ -108,6 +111,24 @@ std::vector<HWND> TopLevelHandles() {
     for (auto& t : Desktop().children) all.push_back(t->handle);
     return all;
 }
+
+// The low-memory notice goes to the top-level windows, as on the device.
+// Posted, not sent: the watch runs inside GetMessage of whichever thread
+// turns its loop, and each window hears it on its own thread.
+void PostLowMemoryNotice() {
+    for (HWND hwnd : TopLevelHandles()) PostMessageW(hwnd, WM_HIBERNATE, 0, 0);
+}
+
+// An image allocation on another thread passed the budget: every waiting
+// loop looks at the watch again.
+void WakeForImageBudget() {
+    Guard guard(Lock());
+    for (auto& q : AllQueues()) WakeQueue(*q);
+}
+
+struct InstallImageBudgetWake {
+    InstallImageBudgetWake() { platform::SetImageBudgetWake(WakeForImageBudget); }
+} g_installImageBudgetWake;
 
 }  // namespace
 
@@ -259,6 +280,9 @@ bool FetchMessage(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool w
     auto q = CurrentQueue();
     const bool take = (remove & PM_REMOVE) != 0;
     for (;;) {
+        uint64_t memoryWakeAt = UINT64_MAX;
+        const uint64_t crossingsSeen = platform::ImageBudgetCrossings();
+        if (platform::LowMemoryNoticeDue(NowMs(), &memoryWakeAt)) PostLowMemoryNotice();
         ProcessSentMessages(q);
         UniqueGuard lock(Lock());
         if (!q->sent.empty()) continue;
@@ -324,6 +348,9 @@ bool FetchMessage(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool w
             }
         }
         if (!wait) return false;
+        // A budget crossing since the look above would find no one awake.
+        if (platform::ImageBudgetCrossings() != crossingsSeen) continue;
+        wakeAt = std::min(wakeAt, memoryWakeAt);
         if (wakeAt == UINT64_MAX) {
             q->wake.wait(lock);
         } else {

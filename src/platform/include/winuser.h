@@ -226,6 +226,8 @@ DWORD SetClassLongW(HWND window, int index, LONG newValue);
 #define WM_PALETTECHANGED 0x0311
 #define WM_HOTKEY 0x0312
 #define WM_PRINT 0x0317
+// The device's low-memory notice to top-level windows: free what can be freed.
+#define WM_HIBERNATE 0x03FF
 #define WM_PRINTCLIENT 0x0318
 #define WM_APP 0x8000
 #define WM_USER 0x0400

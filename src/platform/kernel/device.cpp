@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -33,6 +35,31 @@ struct DeviceState {
 DeviceState& State() {
     static DeviceState* state = new DeviceState;  // outlives static destructors of callers
     return *state;
+}
+
+// Bumped whenever the root or the program folder is set, so that each
+// thread's copy of the two (RootsNow) knows when to read them again: every
+// file call maps a path, and it should not take the device's lock and copy
+// both strings each time.
+std::atomic<uint64_t> g_rootsGeneration{1};
+
+struct RootsSnapshot {
+    uint64_t generation = 0;
+    std::string root;
+    std::string program;
+};
+
+const RootsSnapshot& RootsNow() {
+    thread_local RootsSnapshot snapshot;
+    const uint64_t generation = g_rootsGeneration.load(std::memory_order_acquire);
+    if (snapshot.generation != generation) {
+        // Read after the generation: a change in between makes the next
+        // call read again.
+        snapshot.root = DeviceRoot();
+        snapshot.program = ProgramFolder();
+        snapshot.generation = generation;
+    }
+    return snapshot;
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -156,6 +183,28 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
     return found;
 }
 
+// The host path of `parts` below `base` with every component as given,
+// built in one string: every file call maps a path, and most names are
+// plain ASCII, which needs no conversion.
+std::string ExactHostPath(const std::string& base, const std::vector<std::u16string>& parts,
+                          size_t first) {
+    size_t size = base.size();
+    for (size_t i = first; i < parts.size(); ++i) size += 1 + parts[i].size();
+    std::string exact;
+    exact.reserve(size);
+    exact = base;
+    for (size_t i = first; i < parts.size(); ++i) {
+        if (exact.empty() || exact.back() != '/') exact += '/';
+        const std::u16string& part = parts[i];
+        if (std::all_of(part.begin(), part.end(), [](char16_t c) { return c < 0x80; })) {
+            for (char16_t c : part) exact += static_cast<char>(c);
+        } else {
+            exact += Utf16ToUtf8(part);
+        }
+    }
+    return exact;
+}
+
 // Walks `parts` down from `base`, taking each existing component in its exact
 // case, else the entry that matches ignoring case; once a component is
 // missing, the rest pass through as given (they are about to be created).
@@ -163,8 +212,7 @@ std::string LookUp(const std::string& base, const std::vector<std::u16string>& p
                    size_t first) {
     // Most paths exist exactly as given: one lstat of the whole path settles
     // them without a look at every folder on the way.
-    std::string exact = base;
-    for (size_t i = first; i < parts.size(); ++i) exact = JoinHost(exact, Utf16ToUtf8(parts[i]));
+    std::string exact = ExactHostPath(base, parts, first);
     struct stat exactStat;
     if (lstat(exact.c_str(), &exactStat) == 0) return exact;
 
@@ -260,6 +308,7 @@ bool InitDevice(const std::string& rootFolder) {
     DeviceState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     state.root = root;
+    g_rootsGeneration.fetch_add(1, std::memory_order_release);
     return true;
 }
 
@@ -290,11 +339,16 @@ void SetProgramFolder(const std::string& hostFolder) {
     DeviceState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     state.programFolder = folder;
+    g_rootsGeneration.fetch_add(1, std::memory_order_release);
 }
 
 std::string RegistryHostPath() { return JoinHost(DeviceRoot(), "Windows/registry.reg"); }
 
-bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out) {
+namespace {
+
+// ResolveDevicePath, with the case of existing components looked up on the
+// disk (`lookUpCase`) or every component taken as given.
+bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, ResolvedPath* out) {
     // MAX_PATH counts the terminator.
     if (devicePath.size() >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -322,10 +376,10 @@ bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out) {
         pos = end + 1;
     }
 
-    std::string root = DeviceRoot();
-    std::string program = ProgramFolder();
+    const RootsSnapshot& roots = RootsNow();
+    const std::string& program = roots.program;
     ResolvedPath result;
-    std::string base = root;
+    std::string base = roots.root;
     size_t first = 0;
     if (parts.empty()) {
         result.mount = DeviceMount::Root;
@@ -342,13 +396,15 @@ bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out) {
             result.mount = DeviceMount::ProgramFiles;
         }
     }
-    result.host = LookUp(base, parts, first);
+    result.host = lookUpCase ? LookUp(base, parts, first) : ExactHostPath(base, parts, first);
     result.parts = std::move(parts);
     *out = std::move(result);
     return true;
 }
 
-bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out) {
+// The checks of a caller's name shared by both mappings; the bounded length
+// in *length.
+bool CheckDeviceName(LPCWSTR devicePath, size_t* length) {
     if (!devicePath) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -358,9 +414,28 @@ bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out) {
         return false;
     }
     // Bounded scan: a name longer than MAX_PATH is refused without reading on.
+    size_t n = 0;
+    while (n < MAX_PATH && devicePath[n]) ++n;
+    *length = n;
+    return true;
+}
+
+}  // namespace
+
+bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out) {
+    return MapDevicePath(devicePath, true, out);
+}
+
+bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out) {
     size_t length = 0;
-    while (length < MAX_PATH && devicePath[length]) ++length;
-    return ResolveDevicePath(std::u16string_view(devicePath, length), out);
+    return CheckDeviceName(devicePath, &length) &&
+           MapDevicePath(std::u16string_view(devicePath, length), true, out);
+}
+
+bool ResolveDevicePathAsGiven(LPCWSTR devicePath, ResolvedPath* out) {
+    size_t length = 0;
+    return CheckDeviceName(devicePath, &length) &&
+           MapDevicePath(std::u16string_view(devicePath, length), false, out);
 }
 
 std::vector<MountEntry> MountsInFolder(const ResolvedPath& folder) {

@@ -34,6 +34,11 @@ struct ResolvedPath {
 bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out);
 // The same for a name already known to be non-null (empty means "\").
 bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out);
+// The same checks and mapping without a look at the disk: every component
+// as given, so the host path is the exact-case one. A caller that opens an
+// existing file tries it first and resolves case only when it is missing,
+// which saves a walk of the path for the names that exist as written.
+bool ResolveDevicePathAsGiven(LPCWSTR devicePath, ResolvedPath* out);
 
 // A mount point that appears inside a device folder ("Storage Card" in "\",
 // "Kestrava" in "\Program Files"), with the host folder it stands for.
