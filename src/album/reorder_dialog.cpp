@@ -39,8 +39,27 @@ void ReorderDialog::Fill(int selection) {
         if (item >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     }
     if (selection >= 0) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    SetNameExtent(list);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
+}
+
+// Long file names do not fit the narrow list: it scrolls sideways as far as
+// the widest name, measured in the list's own font, and its text margins.
+void ReorderDialog::SetNameExtent(HWND list) {
+    HDC dc = GetDC(list);
+    if (!dc) return;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    int widest = 0;
+    for (const Item& item : items_) {
+        SIZE size = {0, 0};
+        if (GetTextExtentPoint32W(dc, item.name.c_str(), static_cast<int>(item.name.size()), &size))
+            widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    if (old) SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + kListTextMargins), 0);
 }
 
 void ReorderDialog::MoveSelection(int step) {

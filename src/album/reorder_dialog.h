@@ -33,7 +33,13 @@ public:
     };
 
 private:
+    // A list box indents its text by two pixels; as much again keeps the
+    // end of the widest name off the list's edge.
+    static constexpr int kListTextMargins = 4;
+
     void Fill(int selection);
+    // Lets the list scroll sideways over the widest name.
+    void SetNameExtent(HWND list);
     // Swaps the selected item with its neighbour `step` away; beeps at the ends.
     void MoveSelection(int step);
     void Sort(int operation);

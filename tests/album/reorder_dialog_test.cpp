@@ -200,4 +200,44 @@ TEST_F(ReorderTest, CancelLeavesTheAlbumAlone) {
     EXPECT_EQ(Album().current, 1);
 }
 
+TEST_F(ReorderTest, LongNamesCanBeScrolledIntoView) {
+    const struct {
+        const WCHAR* path;
+        bool scrolls;  // the name is wider than the list
+    } cases[] = {
+        {u"\\none\\04.bmp", false},
+        {u"\\none\\Chest CT of a patient with a very long study description.dcm", true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(Album().Append(c.path), nullptr);
+        const std::u16string name = Album().Entry(Album().Count() - 1)->Name();
+        Run({
+            WaitForDialog(),
+            [&] {
+                HWND list = Item(IDC_REORDER_LIST);
+                // The name as wide as the list's font draws it.
+                HDC dc = GetDC(list);
+                HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+                SIZE size = {};
+                GetTextExtentPoint32W(dc, name.c_str(), int(name.size()), &size);
+                SelectObject(dc, old);
+                ReleaseDC(list, dc);
+                const int extent = int(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
+                EXPECT_GE(extent, size.cx + 2) << "the name and the list's indent";
+                RECT client = {};
+                GetClientRect(list, &client);
+                EXPECT_EQ((GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL) != 0, c.scrolls);
+                // Scrolled to the end, the name's last letters are inside the list.
+                SendMessageW(list, WM_HSCROLL, SB_RIGHT, 0);
+                RECT item = {};
+                const int last = int(SendMessageW(list, LB_GETCOUNT, 0, 0)) - 1;
+                SendMessageW(list, LB_GETITEMRECT, WPARAM(last), reinterpret_cast<LPARAM>(&item));
+                EXPECT_LE(item.left + 2 + size.cx, client.right);
+                return true;
+            },
+            End(IDCANCEL),
+        });
+    }
+}
+
 }  // namespace

@@ -2,7 +2,9 @@
 // its list, dropping the list with the pen and picking or cancelling (with
 // the notification sequences), the keys, focus notifications for the combo
 // box as a whole, typing into an editable one, and the dialog codes that
-// give it Enter and Escape while the list is down.
+// give it Enter and Escape while the list is down; the dropped list's width
+// and place for short and long items and near the screen's right edge, the
+// dropped width messages, and a selected text too long for the field.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -362,6 +364,129 @@ TEST_F(ComboBoxTest, SimpleComboBoxKeepsItsListOpenBelowTheEdit) {
     std::vector<int> codes = Codes(WM_COMMAND, combo);
     ASSERT_GE(codes.size(), 2u);
     EXPECT_EQ(std::vector<int>(codes.end() - 2, codes.end()), (std::vector<int>{CBN_SELENDOK, CBN_SELCHANGE}));
+}
+
+// ---- The dropped list's width ------------------------------------------------------------
+
+class ComboWidthTest : public ComboBoxTest {
+protected:
+    static int TextWidth(const WCHAR* text) {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        return size.cx;
+    }
+    static constexpr const WCHAR* kLong = u"Auto landscape mode";
+};
+
+TEST_F(ComboWidthTest, DroppedListIsWideEnoughForItsItemsAndStaysOnTheScreen) {
+    const int screen = GetSystemMetrics(SM_CXSCREEN);
+    const int bar = GetSystemMetrics(SM_CXVSCROLL);
+    // The list's text margins (two pixels each side) and its border.
+    const int needed = TextWidth(kLong) + 4 + 2 * GetSystemMetrics(SM_CXBORDER);
+    ASSERT_GT(needed, 60);
+    struct Case {
+        const char* what;
+        int x, w;
+        int extraItems;     // kLong, this many times
+        int droppedWidth;   // CB_SETDROPPEDWIDTH (0: none)
+        int width, left;    // of the dropped list; left -1: the combo box's
+    } cases[] = {
+        {"short items", 10, 120, 0, 0, 120, -1},
+        {"a long item", 10, 60, 1, 0, needed, -1},
+        {"long item near the right edge", screen - 70, 60, 1, 0, needed, screen - needed},
+        {"long items with a vertical bar", 10, 60, 20, 0, needed + bar, -1},
+        {"a long item in a wide combo box", 10, needed + 30, 1, 0, needed + 30, -1},
+        {"dropped width asked for", 10, 60, 0, 150, 150, -1},
+        {"dropped width near the right edge", screen - 70, 60, 0, 150, 150, screen - 150},
+        {"dropped width wider than the screen", 10, 60, 0, screen + 50, screen, 0},
+    };
+    int id = 1;
+    for (const Case& c : cases) {
+        HWND combo = Combo(CBS_DROPDOWNLIST, id++, c.x, 10, c.w, 100);
+        for (int i = 0; i < c.extraItems; ++i) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kLong));
+        if (c.droppedWidth) SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(c.droppedWidth), 0);
+        SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        HWND list = ListOf(combo);
+        ASSERT_NE(list, nullptr) << c.what;
+        RECT r = WindowRect(list);
+        EXPECT_EQ(r.right - r.left, c.width) << c.what;
+        EXPECT_EQ(r.left, c.left < 0 ? c.x : c.left) << c.what;
+        EXPECT_EQ(r.top, WindowRect(combo).bottom) << c.what;
+        EXPECT_LE(r.right, screen) << c.what;
+        // The long item fits the list's client area, bar or not.
+        if (c.extraItems) {
+            EXPECT_GE(ClientRect(list).right, TextWidth(kLong) + 4) << c.what;
+        }
+        SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        DestroyWindow(combo);
+    }
+}
+
+TEST_F(ComboWidthTest, DroppedWidthMessages) {
+    HWND combo = Combo(CBS_DROPDOWNLIST, 1, 10, 10, 120, 100);
+    HWND simple = Combo(CBS_SIMPLE, 2, 10, 150, 120, 100);
+    struct Call {
+        HWND combo;
+        UINT message;
+        WPARAM wParam;
+        LRESULT result;
+    } calls[] = {
+        {combo, CB_GETDROPPEDWIDTH, 0, 120},  // never narrower than the combo box
+        {combo, CB_SETDROPPEDWIDTH, 50, 120},
+        {combo, CB_GETDROPPEDWIDTH, 0, 120},
+        {combo, CB_SETDROPPEDWIDTH, 200, 200},
+        {combo, CB_GETDROPPEDWIDTH, 0, 200},
+        {combo, CB_SETDROPPEDWIDTH, 0, 120},
+        {simple, CB_SETDROPPEDWIDTH, 200, CB_ERR},  // its list never drops
+    };
+    int step = 0;
+    for (const Call& c : calls) {
+        EXPECT_EQ(SendMessageW(c.combo, c.message, c.wParam, 0), c.result) << "step " << step;
+        ++step;
+    }
+}
+
+TEST_F(ComboWidthTest, SelectedTextTooLongForTheFieldEndsInAnEllipsis) {
+    // A combo box whose field is narrower than the text: what shows last
+    // must be the dots of an ellipsis, sitting on the baseline, and not a
+    // letter cut in two at the drop-down button.
+    HWND combo = Combo(CBS_DROPDOWNLIST, 1, 10, 10, 70, 100);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kLong));
+    SendMessageW(combo, CB_SETCURSEL, 3, 0);
+    UpdateWindow(combo);
+    RECT c = ClientRect(combo);
+    const int buttonLeft = c.right - 1 - GetSystemMetrics(SM_CXVSCROLL);
+    HDC dc = GetDC(nullptr);
+    COLORREF paper = GetNearestColor(dc, GetSysColor(COLOR_WINDOW));
+    ReleaseDC(nullptr, dc);
+    auto ink = [&](int x, int y) { return PixelAt(combo, x, y) != paper; };
+    // The rows the first letter ("A", a capital on the baseline) covers.
+    int capTop = -1, baseline = -1, firstColumn = -1;
+    for (int x = 2; x < buttonLeft && firstColumn < 0; ++x)
+        for (int y = 2; y < c.bottom - 2; ++y)
+            if (ink(x, y)) firstColumn = x;
+    ASSERT_GE(firstColumn, 0);
+    for (int x = firstColumn; x < firstColumn + 4; ++x)
+        for (int y = 2; y < c.bottom - 2; ++y)
+            if (ink(x, y)) {
+                if (capTop < 0 || y < capTop) capTop = y;
+                baseline = std::max(baseline, y);
+            }
+    // The last column with ink before the button.
+    int lastColumn = -1;
+    for (int x = buttonLeft - 1; x > firstColumn && lastColumn < 0; --x)
+        for (int y = 2; y < c.bottom - 2; ++y)
+            if (ink(x, y)) lastColumn = x;
+    ASSERT_GT(lastColumn, firstColumn);
+    EXPECT_LT(lastColumn, buttonLeft - 2);  // the text stops short of the button
+    for (int y = 2; y < c.bottom - 2; ++y)
+        if (ink(lastColumn, y)) {
+            EXPECT_GT(y, (capTop + baseline) / 2) << "ink above the dots at row " << y;
+        }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The list box: the item messages and their error results, sorting, taps,
 // drags and keys with their notifications, focus notifications, the
 // vertical scroll bar (shown only when needed, driven by the pen), owner
-// drawing, integral height and multiple selection.
+// drawing, integral height and multiple selection; the horizontal extent
+// with its bar (shown only while the extent is wider than the list, moved
+// by line, page and thumb) and the items painted and tapped after
+// scrolling sideways.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -336,6 +339,220 @@ TEST_F(ListBoxTest, ParentMayDestroyTheListWhenTheSelectionChanges) {
     Up(list, 20, 200);
     EXPECT_FALSE(IsWindow(list));
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// ---- Scrolling sideways ------------------------------------------------------------------
+
+class ListBoxExtentTest : public ListBoxTest {
+protected:
+    static bool HasHorzBar(HWND list) { return (GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL) != 0; }
+    // How far the items are scrolled left: where item 0 starts.
+    static int Offset(HWND list) {
+        RECT r = {};
+        SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+        return -static_cast<int>(r.left);
+    }
+    static void Scroll(HWND list, int code) { SendMessageW(list, WM_HSCROLL, MAKEWPARAM(code, 0), 0); }
+    static int AveCharWidth(HWND list) {
+        HDC dc = GetDC(list);
+        HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        TEXTMETRICW tm = {};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(list, dc);
+        return tm.tmAveCharWidth;
+    }
+    static int TextWidth(HWND list, const WCHAR* text) {
+        HDC dc = GetDC(list);
+        HGDIOBJ old = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+        SelectObject(dc, old);
+        ReleaseDC(list, dc);
+        return size.cx;
+    }
+    static constexpr int kWidth = 120;
+    // The client width of a bordered list of kWidth without a vertical bar.
+    static int Inner() { return kWidth - 2 * GetSystemMetrics(SM_CXBORDER); }
+};
+
+TEST_F(ListBoxExtentTest, BarFollowsTheExtentAgainstTheClientWidth) {
+    const int v = GetSystemMetrics(SM_CXVSCROLL);
+    struct Case {
+        const char* what;
+        DWORD style;
+        int items;       // 20 need the vertical bar
+        int extent;      // beyond the client width the list has without any bar
+        bool bar;        // the horizontal bar shows
+        int maxOffset;   // as far as SB_RIGHT goes
+    } cases[] = {
+        {"no extent", WS_HSCROLL, 3, -Inner(), false, 0},
+        {"as wide as the list", WS_HSCROLL, 3, 0, false, 0},
+        {"a pixel wider", WS_HSCROLL, 3, 1, true, 1},
+        {"much wider", WS_HSCROLL, 3, 200, true, 200},
+        {"without WS_HSCROLL", 0, 3, 200, false, 0},
+        {"greyed, not hidden, when it fits", WS_HSCROLL | LBS_DISABLENOSCROLL, 3, -10, true, 0},
+        {"greyed bar that can scroll", WS_HSCROLL | LBS_DISABLENOSCROLL, 3, 50, true, 50},
+        {"fits only without the vertical bar", WS_HSCROLL | WS_VSCROLL, 20, 0, true, v},
+        {"wider than both", WS_HSCROLL | WS_VSCROLL, 20, 200, true, 200 + v},
+    };
+    int id = 1;
+    for (const Case& c : cases) {
+        HWND list = List(c.style | LBS_NOINTEGRALHEIGHT, 80, id++, kWidth);
+        for (int i = 0; i < c.items; ++i) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"item"));
+        int extent = Inner() + c.extent;
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
+        EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), extent) << c.what;
+        EXPECT_EQ(HasHorzBar(list), c.bar) << c.what;
+        if (c.bar) {
+            EXPECT_EQ(ClientRect(list).bottom, 80 - 2 * GetSystemMetrics(SM_CYBORDER) - GetSystemMetrics(SM_CYHSCROLL))
+                << c.what;
+        }
+        Scroll(list, SB_RIGHT);
+        EXPECT_EQ(Offset(list), c.maxOffset) << c.what;
+        if (c.bar) {
+            EXPECT_EQ(GetScrollPos(list, SB_HORZ), c.maxOffset) << c.what;
+        }
+        // An item spans the extent, so a selection reaches the list's edge.
+        RECT r = {};
+        SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+        EXPECT_EQ(r.right, std::max(static_cast<int>(ClientRect(list).right),
+                                    (c.style & WS_HSCROLL) ? extent : 0) - c.maxOffset) << c.what;
+
+        // A narrower extent pulls the items back; none hides the bar.
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent - 1), 0);
+        EXPECT_EQ(Offset(list), std::max(0, c.maxOffset - 1)) << c.what;
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, 0, 0);
+        EXPECT_EQ(Offset(list), 0) << c.what;
+        EXPECT_EQ(HasHorzBar(list), (c.style & LBS_DISABLENOSCROLL) != 0) << c.what;
+        DestroyWindow(list);
+    }
+}
+
+TEST_F(ListBoxExtentTest, PenOnTheBarScrollsByLinePageAndThumb) {
+    HWND list = List(WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 80, 1, kWidth);
+    Fill(list, {u"alpha", u"beta", u"gamma"});
+    const int extent = 400;
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, extent, 0);
+    ASSERT_TRUE(HasHorzBar(list));
+    RECT client = ClientRect(list);
+    const int page = client.right, maxOffset = extent - page, line = AveCharWidth(list);
+    const int arrow = GetSystemMetrics(SM_CYHSCROLL);
+    const int barY = client.bottom + arrow / 2;
+    ASSERT_GT(line, 0);
+    enum Action { TapLeft, TapRight, TapPageRight, TapPageLeft, Message };
+    struct Step {
+        Action action;
+        int code;  // with Message
+        int offset;
+    } steps[] = {
+        {TapRight, 0, line},
+        {TapRight, 0, 2 * line},
+        {TapLeft, 0, line},
+        {TapLeft, 0, 0},
+        {TapLeft, 0, 0},  // already at the left end
+        {TapPageRight, 0, page},
+        {Message, SB_PAGERIGHT, 2 * page},
+        {Message, SB_PAGERIGHT, maxOffset},
+        {TapPageLeft, 0, maxOffset - page},
+        {Message, SB_LINERIGHT, maxOffset - page + line},
+        {Message, SB_RIGHT, maxOffset},
+        {Message, SB_LINERIGHT, maxOffset},
+        {Message, SB_LEFT, 0},
+    };
+    int n = 0;
+    for (const Step& st : steps) {
+        switch (st.action) {
+        case TapLeft: Tap(list, 3, barY); break;
+        case TapRight: Tap(list, client.right - 3, barY); break;
+        // Just inside the arrows: the thumb is never there at these offsets.
+        case TapPageRight: Tap(list, client.right - arrow - 3, barY); break;
+        case TapPageLeft: Tap(list, arrow + 3, barY); break;
+        case Message: Scroll(list, st.code); break;
+        }
+        EXPECT_EQ(Offset(list), st.offset) << "step " << n;
+        EXPECT_EQ(GetScrollPos(list, SB_HORZ), st.offset) << "step " << n;
+        ++n;
+    }
+    // The thumb dragged past the right end, and back to the left one.
+    Down(list, arrow + 2, barY);
+    Move(list, client.right + 40, barY);
+    EXPECT_EQ(Offset(list), maxOffset);
+    Up(list, client.right + 40, barY);
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), maxOffset);
+    EXPECT_EQ(GetCapture(), nullptr);
+    // None of it was a selection.
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR);
+    EXPECT_EQ(Count(WM_COMMAND, list), 0);
+}
+
+TEST_F(ListBoxExtentTest, ScrolledItemsArePaintedShiftedAndTapsPickTheRowUnderThePen) {
+    HWND list = List(WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 80, 1, kWidth);
+    const WCHAR* longName = u"a long name that does not fit the list at all";
+    Fill(list, {u"x", u"y", longName});
+    const int extent = TextWidth(list, longName) + 4;
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
+    Pump();
+    int h = Height(list);
+    HDC dc = GetDC(nullptr);
+    COLORREF paper = GetNearestColor(dc, GetSysColor(COLOR_WINDOW));
+    COLORREF highlight = GetNearestColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    ReleaseDC(nullptr, dc);
+    RECT client = ClientRect(list);
+    // Text drawn anywhere in a row: a pixel that is not the list's paper.
+    auto inked = [&](int row) {
+        for (int y = row * h; y < (row + 1) * h; ++y)
+            for (int x = 0; x < client.right; ++x)
+                if (PixelAt(list, x, y) != paper) return true;
+        return false;
+    };
+    EXPECT_TRUE(inked(0));
+    // Scrolled to the right end: the short item has gone off to the left,
+    // the long one still shows its end.
+    Scroll(list, SB_RIGHT);
+    Pump();
+    EXPECT_FALSE(inked(0));
+    EXPECT_TRUE(inked(2));
+
+    // Taps still pick the row under the pen, and the highlight fills the row.
+    struct Tapped {
+        int row;
+        LRESULT selection;
+    } taps[] = {{1, 1}, {2, 2}, {0, 0}, {4, 0} /* below the items */};
+    for (const Tapped& t : taps) {
+        TapRow(list, t.row);
+        EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), t.selection) << "row " << t.row;
+        EXPECT_EQ(SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.right - 2, t.row * h + 1)),
+                  MAKELRESULT(std::min(t.row, 2), t.row > 2 ? 1 : 0)) << "row " << t.row;
+    }
+    Pump();
+    EXPECT_EQ(PixelAt(list, 1, h / 2), highlight);
+    EXPECT_EQ(PixelAt(list, client.right - 1, h / 2), highlight);
+    EXPECT_EQ(Offset(list), extent - client.right);  // selecting does not scroll sideways
+    // A tap on the bar scrolls and does not select.
+    Tap(list, 3, client.bottom + GetSystemMetrics(SM_CYHSCROLL) / 2);
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_LT(Offset(list), extent - client.right);
+    // Emptying the list scrolls back.
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 0);
+}
+
+TEST_F(ListBoxExtentTest, BarComingAndGoingLeavesTheIntegralHeightAlone) {
+    // Items not as high as the bar is thick: each time the bar shows, the
+    // client area stops being whole items.
+    for (int itemHeight : {11, 17, 20}) {
+        HWND list = List(WS_HSCROLL, 100, 1, kWidth);
+        Fill(list, {u"a", u"b"});
+        SendMessageW(list, LB_SETITEMHEIGHT, 0, itemHeight);
+        RECT before = WindowRect(list);
+        for (int extent : {400, 0, 400, 0, 400}) SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
+        EXPECT_TRUE(HasHorzBar(list)) << itemHeight;
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, 0, 0);
+        RECT after = WindowRect(list);
+        EXPECT_EQ(after.bottom - after.top, before.bottom - before.top) << itemHeight;
+        DestroyWindow(list);
+    }
 }
 
 }  // namespace

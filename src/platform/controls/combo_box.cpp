@@ -10,6 +10,11 @@
 // CBN_SETFOCUS and CBN_KILLFOCUS when the focus enters or leaves the combo
 // box as a whole (its edit included), and CBN_EDITUPDATE / CBN_EDITCHANGE
 // when the user types.
+//
+// The dropped list is as wide as the combo box at least, wider when the
+// program asks (CB_SETDROPPEDWIDTH) or when an item would not fit: a short
+// combo box on a narrow screen must still show its choices whole. It stays
+// on the screen, moving left from the combo box's edge where it has to.
 #include <algorithm>
 #include <string>
 
@@ -27,7 +32,7 @@ struct ComboState : StateBase {
     int itemHeight = 12;    // of the selection field's text
     int fieldHeight = 18;   // the combo box's own height
     int droppedHeight = 0;  // the height asked for at creation: field and list
-    int droppedWidth = 0;
+    int droppedWidth = 0;   // CB_SETDROPPEDWIDTH's least width (0: the combo box's)
     bool dropped = false;
     bool focused = false;     // the focus is on the combo box or its edit
     bool penDown = false;     // the pen went down while the list was down
@@ -131,6 +136,33 @@ void FitHeight(HWND hwnd, ComboState& s) {
 
 // ---- Dropping and closing -------------------------------------------------------------------
 
+// The text of an item of the list starts this far in from each side (the
+// list box indents it by two pixels; the same is kept free on the right).
+constexpr int kItemTextMargins = 4;
+
+// The widest item in the combo box's font; 0 for owner-drawn items without
+// strings, which only their owner could measure.
+int WidestItem(const ComboState& s) {
+    if (!ListHasStrings(s)) return 0;
+    int count = static_cast<int>(ToList(s, LB_GETCOUNT, 0, 0));
+    MeasureDC m(s.font);
+    int widest = 0;
+    for (int i = 0; i < count; ++i) {
+        std::u16string text = ItemText(s, i);
+        widest = std::max(widest, m.Width(text.c_str(), static_cast<int>(text.size())));
+    }
+    return widest;
+}
+
+int ComboWidth(HWND hwnd) {
+    RECT w;
+    GetWindowRect(hwnd, &w);
+    return static_cast<int>(w.right - w.left);
+}
+
+// The least width of the dropped list the program may rely on.
+int DroppedWidth(HWND hwnd, const ComboState& s) { return std::max(s.droppedWidth, ComboWidth(hwnd)); }
+
 void RepaintField(HWND hwnd) {
     InvalidateRect(hwnd, nullptr, FALSE);
     UpdateWindow(hwnd);
@@ -150,7 +182,15 @@ void DropDown(HWND hwnd, ComboState& s) {
     if (room < itemHeight + border) room = itemHeight + border;
     // Whole items only, as many as the height asked for at creation allows.
     int height = std::min(wanted, ((room - border) / itemHeight) * itemHeight + border);
-    int width = std::max<int>(s.droppedWidth, w.right - w.left);
+    int width = DroppedWidth(hwnd, s);
+    if (int widest = WidestItem(s)) {
+        int needed = widest + kItemTextMargins + 2 * GetSystemMetrics(SM_CXBORDER);
+        if (count * itemHeight + border > height) needed += GetSystemMetrics(SM_CXVSCROLL);
+        width = std::max(width, needed);
+    }
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    width = std::min(width, screenWidth);
+    int x = std::clamp(static_cast<int>(w.left), 0, screenWidth - width);
     int y = w.bottom;
     int screen = GetSystemMetrics(SM_CYSCREEN);
     if (y + height > screen && w.top - height >= 0) y = w.top - height;  // opens upwards near the bottom
@@ -159,7 +199,7 @@ void DropDown(HWND hwnd, ComboState& s) {
     s.forwarding = false;
     int sel = CurSel(s);
     ToList(s, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, sel)), 0);
-    SetWindowPos(s.list, HWND_TOPMOST, w.left, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    SetWindowPos(s.list, HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     if (sel >= 0) ToList(s, LB_SETTOPINDEX, static_cast<WPARAM>(sel), 0);
     UpdateWindow(s.list);
     SetCapture(hwnd);
@@ -626,10 +666,11 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return ToList(*s, LB_GETITEMHEIGHT, wParam, 0);
     case CB_SETEXTENDEDUI: s->extendedUI = wParam != 0; return CB_OKAY;
     case CB_GETEXTENDEDUI: return s->extendedUI ? TRUE : FALSE;
-    case CB_GETDROPPEDWIDTH: return s->droppedWidth;
+    case CB_GETDROPPEDWIDTH: return DroppedWidth(hwnd, *s);
     case CB_SETDROPPEDWIDTH:
+        if (Simple(*s) || wParam > 0x7FFF) return CB_ERR;
         s->droppedWidth = static_cast<int>(wParam);
-        return s->droppedWidth;
+        return DroppedWidth(hwnd, *s);
     case CB_GETHORIZONTALEXTENT:
     case CB_SETHORIZONTALEXTENT: return 0;
 

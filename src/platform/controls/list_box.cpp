@@ -10,6 +10,13 @@
 // LBN_KILLFOCUS always. A window scroll bar (WS_VSCROLL) follows the top
 // index and hides while everything fits.
 //
+// Items wider than the list can be read by scrolling sideways: the program
+// says how wide its widest item is (LB_SETHORIZONTALEXTENT) and, with
+// WS_HSCROLL, a horizontal bar appears while that extent is wider than the
+// client area. The items are then painted shifted left by the horizontal
+// offset; which item the pen hits depends on rows only, so taps still pick
+// the item under the pen.
+//
 // A combo box's list is a popup that never takes the focus or the capture:
 // the combo box holds both and hands the pen on, and the list tells the combo
 // box which item the user picked.
@@ -43,6 +50,9 @@ struct ListBoxState : StateBase {
     HWND combo = nullptr;    // the combo box this list drops down from
     ScrollTracker scroll;
     bool resizing = false;
+    bool updatingBars = false;  // our own bars are coming or going
+    int extent = 0;             // LB_SETHORIZONTALEXTENT, in pixels
+    int offset = 0;             // how far the items are scrolled to the left
     WCHAR lastChar = 0;
 };
 
@@ -93,15 +103,57 @@ void MeasureItemHeight(HWND hwnd, ListBoxState& s) {
     if (mis.itemHeight > 0 && mis.itemHeight <= 255) s.itemHeight = static_cast<int>(mis.itemHeight);
 }
 
+int ClientWidth(HWND hwnd) {
+    RECT c = Client(hwnd);
+    return std::max(0, static_cast<int>(c.right - c.left));
+}
+
+int MaxOffset(HWND hwnd, const ListBoxState& s) {
+    if (!(s.style & WS_HSCROLL)) return 0;
+    return std::max(0, s.extent - ClientWidth(hwnd));
+}
+
+// Showing or hiding one bar changes the client area and so whether the
+// other is needed; each SetScrollInfo may come back here through WM_SIZE.
+// Every value is therefore taken just before it is set, and the inner call
+// has left the bars right when the outer one goes on.
 void UpdateScrollBar(HWND hwnd, ListBoxState& s) {
-    if (!(s.style & WS_VSCROLL)) return;
-    SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, Count(s) - 1),
-                     static_cast<UINT>(VisibleRows(hwnd, s)), s.top, 0};
-    if (s.style & LBS_DISABLENOSCROLL) si.fMask |= SIF_DISABLENOSCROLL;
-    SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    bool outer = !s.updatingBars;
+    s.updatingBars = true;
+    if (s.style & WS_VSCROLL) {
+        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, Count(s) - 1),
+                         static_cast<UINT>(VisibleRows(hwnd, s)), s.top, 0};
+        if (s.style & LBS_DISABLENOSCROLL) si.fMask |= SIF_DISABLENOSCROLL;
+        SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    }
+    if (s.style & WS_HSCROLL) {
+        s.offset = std::clamp(s.offset, 0, MaxOffset(hwnd, s));
+        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, s.extent - 1),
+                         static_cast<UINT>(ClientWidth(hwnd)), s.offset, 0};
+        if (s.style & LBS_DISABLENOSCROLL) si.fMask |= SIF_DISABLENOSCROLL;
+        SetScrollInfo(hwnd, SB_HORZ, &si, TRUE);
+    }
+    if (outer) s.updatingBars = false;
 }
 
 int MaxTop(HWND hwnd, const ListBoxState& s) { return std::max(0, Count(s) - VisibleRows(hwnd, s)); }
+
+void SetOffset(HWND hwnd, ListBoxState& s, int offset) {
+    offset = std::clamp(offset, 0, MaxOffset(hwnd, s));
+    if (offset == s.offset) return;
+    s.offset = offset;
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateScrollBar(hwnd, s);
+}
+
+// One step of the horizontal arrows: a character of the list's font, so
+// that a held arrow walks through a name at reading pace.
+int HorizontalLine(const ListBoxState& s) {
+    MeasureDC m(s.font);
+    TEXTMETRICW tm;
+    if (!GetTextMetricsW(m.dc(), &tm) || tm.tmAveCharWidth <= 0) return 6;
+    return tm.tmAveCharWidth;
+}
 
 void SetTop(HWND hwnd, ListBoxState& s, int top) {
     top = std::clamp(top, 0, MaxTop(hwnd, s));
@@ -118,10 +170,15 @@ void MakeVisible(HWND hwnd, ListBoxState& s, int index) {
     else if (index >= s.top + rows) SetTop(hwnd, s, index - rows + 1);
 }
 
+// An item spans the horizontal extent when that is wider than the list,
+// shifted by the horizontal offset.
 RECT ItemRect(HWND hwnd, const ListBoxState& s, int index) {
     RECT c = Client(hwnd);
     int y = (index - s.top) * s.itemHeight;
-    return RECT{c.left, y, c.right, y + s.itemHeight};
+    int width = static_cast<int>(c.right - c.left);
+    if (s.style & WS_HSCROLL) width = std::max(width, s.extent);
+    int left = static_cast<int>(c.left) - s.offset;
+    return RECT{left, y, left + width, y + s.itemHeight};
 }
 
 void InvalidateItem(HWND hwnd, const ListBoxState& s, int index) {
@@ -285,13 +342,16 @@ void Reset(HWND hwnd, ListBoxState& s) {
     s.items.clear();
     s.selection = -1;
     s.caret = s.anchor = s.top = 0;
+    s.offset = 0;
     InvalidateRect(hwnd, nullptr, TRUE);
     UpdateScrollBar(hwnd, s);
 }
 
 // Without LBS_NOINTEGRALHEIGHT the list shows whole items only.
+// Our own horizontal bar coming and going does not count: fitting then
+// would shrink the window a little more at every turn.
 void FitIntegralHeight(HWND hwnd, ListBoxState& s) {
-    if ((s.style & LBS_NOINTEGRALHEIGHT) || s.combo || s.resizing || s.itemHeight <= 0) return;
+    if ((s.style & LBS_NOINTEGRALHEIGHT) || s.combo || s.resizing || s.updatingBars || s.itemHeight <= 0) return;
     RECT c = Client(hwnd), w;
     GetWindowRect(hwnd, &w);
     int height = c.bottom - c.top;
@@ -518,6 +578,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_SIZE:
         FitIntegralHeight(hwnd, *s);
         s->top = std::clamp(s->top, 0, MaxTop(hwnd, *s));
+        s->offset = std::clamp(s->offset, 0, MaxOffset(hwnd, *s));
         UpdateScrollBar(hwnd, *s);
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
@@ -638,8 +699,16 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case LB_SETTABSTOPS: return TRUE;
     case LB_GETLOCALE:
     case LB_SETLOCALE: return 0x0409;
-    case LB_GETHORIZONTALEXTENT: return 0;
-    case LB_SETHORIZONTALEXTENT:
+    case LB_GETHORIZONTALEXTENT: return s->extent;
+    case LB_SETHORIZONTALEXTENT: {
+        int extent = static_cast<int>(std::min<WPARAM>(wParam, 0x7FFF));
+        if (extent == s->extent) return 0;
+        s->extent = extent;
+        s->offset = std::clamp(s->offset, 0, MaxOffset(hwnd, *s));
+        UpdateScrollBar(hwnd, *s);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    }
     case LB_SETCOLUMNWIDTH: return 0;
     case LB_DIR:
     case LB_ADDFILE:
@@ -695,6 +764,27 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             SCROLLINFO si = {sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
             int pos = GetScrollInfo(hwnd, SB_VERT, &si) ? si.nTrackPos : HIWORD(wParam);
             SetTop(hwnd, *s, pos);
+            break;
+        }
+        default: break;
+        }
+        return 0;
+    }
+    case WM_HSCROLL: {
+        int page = std::max(1, ClientWidth(hwnd));
+        int line = HorizontalLine(*s);
+        switch (LOWORD(wParam)) {
+        case SB_LINELEFT: SetOffset(hwnd, *s, s->offset - line); break;
+        case SB_LINERIGHT: SetOffset(hwnd, *s, s->offset + line); break;
+        case SB_PAGELEFT: SetOffset(hwnd, *s, s->offset - page); break;
+        case SB_PAGERIGHT: SetOffset(hwnd, *s, s->offset + page); break;
+        case SB_LEFT: SetOffset(hwnd, *s, 0); break;
+        case SB_RIGHT: SetOffset(hwnd, *s, MaxOffset(hwnd, *s)); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO si = {sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+            int pos = GetScrollInfo(hwnd, SB_HORZ, &si) ? si.nTrackPos : HIWORD(wParam);
+            SetOffset(hwnd, *s, pos);
             break;
         }
         default: break;
