@@ -14,6 +14,10 @@
 #                reported once
 #   captions     full-screen dialogs show one caption
 #   large_screen the interface at twice the size on a 480x640 screen
+#   sip          the field typed in stays above the input panel
+#   clipped      long names and choices can be read whole
+#   video_bar    no blank button on the video bar
+#   help         Help without an opener names the help file
 set -u
 VIEWER=$1
 WORK=$2
@@ -221,6 +225,83 @@ SCRIPT
     for shot in large-splash large-main large-file-menu large-options large-about; do
         check $shot 480x640+0+0
     done
+    ;;
+sip)
+    # A tap on "Playback preload" near the bottom of the Slides page brings
+    # the input panel up: the page moves so that the field stays in sight
+    # above the panel.
+    run "$ALBUM" <<SCRIPT
+wait 300
+idle
+command 17020
+idle
+tap 80 282
+idle
+tap 175 243
+idle
+screenshot $WORK/sip-slides.png
+key escape
+idle
+quit
+SCRIPT
+    check sip-slides
+    ;;
+clipped)
+    # A long file name in the reorder list scrolls into view; the landscape
+    # drop-down shows its longest choice whole.
+    LONG="$WORK/root/My Documents/long"
+    mkdir -p "$LONG"
+    convert -size 40x30 xc:'#2040a0' "BMP3:$LONG/a.bmp"
+    convert -size 40x30 xc:'#a04020' "BMP3:$LONG/b_study_of_the_left_knee_after_surgery_day_three.bmp"
+    run "$LONG" <<SCRIPT
+wait 300
+idle
+command 17036
+idle
+screenshot $WORK/long-name.png
+key escape
+idle
+command 17020
+idle
+tap 180 108
+idle
+screenshot $WORK/landscape-choices.png
+key escape
+idle
+key escape
+idle
+quit
+SCRIPT
+    check long-name
+    check landscape-choices
+    ;;
+video_bar)
+    # A three-page TIFF brings the video bar: every button shows its image,
+    # "Last" too while it is enabled.
+    PAGES="$WORK/root/My Documents/pages"
+    mkdir -p "$PAGES"
+    convert -size 60x40 xc:'#c03030' xc:'#30c030' xc:'#3030c0' -depth 8 -compress none "$PAGES/three.tif"
+    run "$PAGES" <<SCRIPT
+wait 300
+idle
+screenshot $WORK/video-bar.png
+quit
+SCRIPT
+    check video-bar 240x28+0+292
+    ;;
+help)
+    # Without a program that opens the help page, Help names the file.
+    KESTRAVA_OPENER=/nonexistent/opener run "$ALBUM" <<SCRIPT
+wait 300
+idle
+command 17025
+idle
+screenshot $WORK/help-without-opener.png
+key enter
+idle
+quit
+SCRIPT
+    check help-without-opener
     ;;
 captions)
     run "$ALBUM" <<SCRIPT
