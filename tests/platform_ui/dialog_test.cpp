@@ -433,7 +433,9 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnersWholeWindow) {
             Do([&](HWND) {
                 for (const gwes_test::Logged& l : gwes_test::TakeLog()) {
                     if (l.message == WM_HOTKEY) hotKeySeen = true;
-                    if (c.familyDisabled) EXPECT_FALSE(l.hwnd == bar && l.message == WM_LBUTTONDOWN);
+                    if (c.familyDisabled) {
+                        EXPECT_FALSE(l.hwnd == bar && l.message == WM_LBUTTONDOWN);
+                    }
                 }
             }),
             Do([](HWND d) { EndDialog(d, IDOK); }),

@@ -122,7 +122,9 @@ TEST_F(ShellBarsTest, InitDialogSizesTheDialog) {
         EXPECT_EQ((GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION) == WS_CAPTION, !sized);
         RECT client;
         GetClientRect(dialog, &client);
-        if (sized) EXPECT_EQ(client.bottom, r.bottom - r.top);
+        if (sized) {
+            EXPECT_EQ(client.bottom, r.bottom - r.top);
+        }
         SIPINFO si = {};
         si.cbSize = sizeof(si);
         SipGetInfo(&si);
