@@ -32,6 +32,11 @@ struct FileObject : KernelObject {
     bool canRead = false;
     bool canWrite = false;
     bool regular = false;  // a regular file: a short read means the end
+    // The descriptor's position while it is known for certain (a regular
+    // file, every call on it since the open succeeded), else -1. A move to
+    // where the handle already stands, such as a reader's seek to the start
+    // of a file it has just opened, then costs no system call.
+    int64_t position = -1;
     std::string host;
     ShareSlot slot;
     // Reads, writes and seeks on one handle from several threads move the
@@ -172,6 +177,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     object->canRead = canRead;
     object->canWrite = canWrite;
     object->regular = S_ISREG(st.st_mode);
+    // Nothing has moved a descriptor just opened (O_APPEND is never asked).
+    if (object->regular) object->position = 0;
     object->host = path.host;
     if (!AcquireShare(FileId{st.st_dev, st.st_ino}, desiredAccess, shareMode, &object->slot)) {
         SetLastError(ERROR_SHARING_VIOLATION);
@@ -219,6 +226,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (bytesRead) *bytesRead = done;
+            object->position = -1;
             return FailWithErrno(errno);
         }
         if (n == 0) break;  // end of file: success with what was there
@@ -227,6 +235,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
         // break off a read of one part-way): no second call to hear it.
         if (object->regular && static_cast<size_t>(n) < chunk) break;
     }
+    if (object->position >= 0) object->position += done;
     if (bytesRead) *bytesRead = done;
     return TRUE;
 }
@@ -253,12 +262,14 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (bytesWritten) *bytesWritten = done;
+            object->position = -1;
             int error = n == 0 ? ENOSPC : errno;
             SetLastError(error == EIO ? ERROR_WRITE_FAULT : Win32ErrorFromErrno(error));
             return FALSE;
         }
         done += static_cast<DWORD>(n);
     }
+    if (object->position >= 0) object->position += done;
     if (bytesWritten) *bytesWritten = done;
     return TRUE;
 }
@@ -278,6 +289,10 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
         case FILE_BEGIN:
             break;
         case FILE_CURRENT: {
+            if (object->position >= 0) {
+                base = object->position;
+                break;
+            }
             off_t current = lseek(object->fd, 0, SEEK_CUR);
             if (current < 0) {
                 SetLastError(Win32ErrorFromErrno(errno));
@@ -313,9 +328,13 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    if (lseek(object->fd, static_cast<off_t>(target), SEEK_SET) < 0) {
-        SetLastError(Win32ErrorFromErrno(errno));
-        return INVALID_SET_FILE_POINTER;
+    if (target != object->position) {
+        if (lseek(object->fd, static_cast<off_t>(target), SEEK_SET) < 0) {
+            object->position = -1;
+            SetLastError(Win32ErrorFromErrno(errno));
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (object->regular) object->position = target;
     }
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<ULONGLONG>(target) >> 32);
     // 0xFFFFFFFF is also a valid low part; callers tell by the last error.
