@@ -50,14 +50,25 @@ inline void ReadBytes(void* buffer, DWORD count) {
     }
 }
 
-bool IsStringVr(int32_t vr) {
-    switch (vr) {
-        case kVrAE: case kVrAS: case kVrCS: case kVrDA: case kVrDS: case kVrDT:
-        case kVrIS: case kVrLO: case kVrPN: case kVrSH: case kVrTM: case kVrUI:
-            return true;
-        default:
-            return false;
+// The string VRs as one bit per second letter under each first letter: the
+// reader asks for every value, and a switch over a dozen scattered codes
+// costs a chain of compares each time.
+constexpr int32_t kStringVrs[] = {kVrAE, kVrAS, kVrCS, kVrDA, kVrDS, kVrDT,
+                                  kVrIS, kVrLO, kVrPN, kVrSH, kVrTM, kVrUI};
+
+struct StringVrLetters {
+    uint32_t seconds[26] = {};
+    constexpr StringVrLetters() {
+        for (int32_t vr : kStringVrs) seconds[(vr >> 8) - 'A'] |= 1u << ((vr & 0xFF) - 'A');
     }
+};
+constexpr StringVrLetters kStringVrLetters;
+
+inline bool IsStringVr(int32_t vr) {
+    const uint32_t first = (uint32_t)(vr >> 8) - 'A';
+    const uint32_t second = (uint32_t)(vr & 0xFF) - 'A';
+    if ((uint32_t)vr > 0xFFFF || first >= 26 || second >= 26) return false;
+    return (kStringVrLetters.seconds[first] >> second) & 1;
 }
 
 // VRs with two reserved bytes and a 4-byte length in explicit-VR data.

@@ -197,7 +197,11 @@ std::string ExactHostPath(const std::string& base, const Part* parts, size_t cou
         if (exact.empty() || exact.back() != '/') exact += '/';
         const std::u16string_view part = parts[i];
         if (std::all_of(part.begin(), part.end(), [](char16_t c) { return c < 0x80; })) {
-            for (char16_t c : part) exact += static_cast<char>(c);
+            // Written in place: the reserve above already holds it.
+            const size_t at = exact.size();
+            exact.resize(at + part.size());
+            char* out = exact.data() + at;
+            for (char16_t c : part) *out++ = static_cast<char>(c);
         } else {
             exact += Utf16ToUtf8(part);
         }
@@ -392,17 +396,18 @@ bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, bool keepPar
     const RootsSnapshot& roots = RootsNow();
     const std::string& program = roots.program;
     ResolvedPath result;
-    std::string base = roots.root;
+    static const std::string kHostRoot = "/";
+    const std::string* base = &roots.root;  // not copied: the host path is built from it once
     size_t first = 0;
     if (count == 0) {
         result.mount = DeviceMount::Root;
     } else if (EqualsIgnoreCase(parts[0], kStorageCard)) {
-        base = "/";
+        base = &kHostRoot;
         first = 1;
         if (count == 1) result.mount = DeviceMount::StorageCard;
     } else if (EqualsIgnoreCase(parts[0], kProgramFiles)) {
         if (count >= 2 && EqualsIgnoreCase(parts[1], kProgramName) && !program.empty()) {
-            base = program;
+            base = &program;
             first = 2;
             if (count == 2) result.mount = DeviceMount::ProgramFolder;
         } else if (count == 1) {
@@ -410,8 +415,8 @@ bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, bool keepPar
         }
     }
     if (lookUpCase || keepParts) result.parts.assign(parts, parts + count);
-    result.host = lookUpCase ? LookUp(base, result.parts, first)
-                             : ExactHostPath(base, parts, count, first);
+    result.host = lookUpCase ? LookUp(*base, result.parts, first)
+                             : ExactHostPath(*base, parts, count, first);
     if (!keepParts) result.parts.clear();
     *out = std::move(result);
     return true;
