@@ -186,8 +186,9 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
 // The host path of `parts` below `base` with every component as given,
 // built in one string: every file call maps a path, and most names are
 // plain ASCII, which needs no conversion.
-template <typename Part>
-std::string ExactHostPath(const std::string& base, const Part* parts, size_t count, size_t first) {
+template <typename Component>
+std::string ExactHostPath(const std::string& base, const Component* parts, size_t count,
+                          size_t first) {
     size_t size = base.size();
     for (size_t i = first; i < count; ++i) size += 1 + parts[i].size();
     std::string exact;
