@@ -50,14 +50,25 @@ inline void ReadBytes(void* buffer, DWORD count) {
     }
 }
 
-bool IsStringVr(int32_t vr) {
-    switch (vr) {
-        case kVrAE: case kVrAS: case kVrCS: case kVrDA: case kVrDS: case kVrDT:
-        case kVrIS: case kVrLO: case kVrPN: case kVrSH: case kVrTM: case kVrUI:
-            return true;
-        default:
-            return false;
+// The string VRs as one bit per second letter under each first letter: the
+// reader asks for every value, and a switch over a dozen scattered codes
+// costs a chain of compares each time.
+constexpr int32_t kStringVrs[] = {kVrAE, kVrAS, kVrCS, kVrDA, kVrDS, kVrDT,
+                                  kVrIS, kVrLO, kVrPN, kVrSH, kVrTM, kVrUI};
+
+struct StringVrLetters {
+    uint32_t seconds[26] = {};
+    constexpr StringVrLetters() {
+        for (int32_t vr : kStringVrs) seconds[(vr >> 8) - 'A'] |= 1u << ((vr & 0xFF) - 'A');
     }
+};
+constexpr StringVrLetters kStringVrLetters;
+
+inline bool IsStringVr(int32_t vr) {
+    const uint32_t first = (uint32_t)(vr >> 8) - 'A';
+    const uint32_t second = (uint32_t)(vr & 0xFF) - 'A';
+    if ((uint32_t)vr > 0xFFFF || first >= 26 || second >= 26) return false;
+    return (kStringVrLetters.seconds[first] >> second) & 1;
 }
 
 // VRs with two reserved bytes and a 4-byte length in explicit-VR data.
@@ -204,6 +215,27 @@ void dicom_sequence(bool reset, bool unSequence = false) {
         }
     }
     r.level = (uint8_t)level;
+}
+
+// dicom_check without its call when nothing went wrong, which is after
+// nearly every read: those come from the window and cannot fail.
+inline int CheckStream(ByteStream& stream, int quiet) {
+    if (!g_reader.short_read && !stream.has_failed()) return 0;
+    return dicom_check(quiet);
+}
+
+// A top-level element that is neither a sequence nor an item tag opens and
+// closes no level: dicom_sequence's work for it, which is most elements'.
+inline bool SequenceAtTopLevel(ByteStream& stream) {
+    DicomReader& r = g_reader;
+    const DicomElement& e = r.current;
+    if (r.level != 0 || e.vr == kVrSQ || e.group == kItemGroup) return false;
+    dicom_log(7, "dicom_sequence()");
+    r.current.depth = 0;
+    uint64_t consumed = (uint64_t)(stream.tell() - r.element_start);
+    if (e.length != kUndefinedLength) consumed += e.length;
+    r.remaining[0] = consumed > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)consumed;
+    return true;
 }
 
 }  // namespace
@@ -355,7 +387,7 @@ DicomElement* dicom_next_element() {
                      ? Swap32(length)
                      : Swap16((uint16_t)length);
     }
-    if (dicom_check(0) != 0) return nullptr;
+    if (CheckStream(stream, 0) != 0) return nullptr;
 
     // Sequences the VR does not announce. An element of undefined length
     // whose value starts with an item is a sequence, not encapsulated pixel
@@ -382,7 +414,7 @@ DicomElement* dicom_next_element() {
     e.value = nullptr;
     e.vm = 0;
     dicom_encapsulated(false);
-    dicom_sequence(false, unSequence);
+    if (unSequence || !SequenceAtTopLevel(stream)) dicom_sequence(false, unSequence);
 
     if (group == 0x0002 && element == 0x0010) {
         // The transfer syntax decides how the data set is read; the caller
@@ -444,7 +476,7 @@ int dicom_load_value(int32_t expected_vr) {
     }
     ReadBytes(value, e.length);
     std::memset(value + e.length, 0, 4);
-    if (dicom_check(0) != 0) {
+    if (CheckStream(stream, 0) != 0) {
         dicom_free_value(value);
         return -3;
     }
@@ -558,7 +590,96 @@ void dicom_clean_text() {
     }
 }
 
+namespace {
+
+// dicom_load_value and dicom_split_value at once for the commonest values:
+// short ones lying whole in the read window, with no failure pending. They
+// go into the shared buffer as those two would leave them, to the byte, with
+// fewer calls and checks; a text's separators are counted in the window and
+// the text is copied once, straight behind its pointer array, instead of
+// being read first and then moved there. False: not such a value, nothing
+// done.
+bool ReadSmallValue(int32_t expected_vr) {
+    DicomReader& r = g_reader;
+    DicomElement& e = r.current;
+    ByteStream& stream = DicomStream();
+    const int32_t vr = e.vr == kVrUN ? expected_vr : e.vr;
+    const uint32_t length = e.length;
+    if (vr == kVrSQ || length == kUndefinedLength || e.group == kItemGroup || r.short_read ||
+        stream.has_failed()) {
+        return false;
+    }
+    if (length == 0) {
+        e.vr = vr;
+        e.value = nullptr;
+        e.vm = 0;
+        return true;
+    }
+    if (length >= sizeof r.small_buffer - 4) return false;  // its four zero bytes must fit too
+    const BYTE* raw = stream.peek(length);
+    if (raw == nullptr) return false;
+
+    if (!IsStringVr(vr)) {
+        uint8_t* value = reinterpret_cast<uint8_t*>(r.small_buffer);
+        std::memcpy(value, raw, length);
+        std::memset(value + length, 0, 4);
+        stream.advance(length);
+        e.vr = vr;
+        if (!LittleEndian()) {
+            const unsigned unit = SwapUnit(vr);
+            if (unit != 0) SwapInPlace(value, length, unit);
+        }
+        e.value = value;
+        switch (vr) {
+            case kVrAT: case kVrFL: case kVrSL: case kVrUL:
+                e.vm = length / 4;
+                break;
+            case kVrFD:
+                e.vm = length / 8;
+                break;
+            case kVrSS: case kVrUS:
+                e.vm = length / 2;
+                break;
+            default:
+                e.vm = 1;
+                break;
+        }
+        return true;
+    }
+
+    uint32_t vm = 1;
+    for (const BYTE* c = raw; (c = static_cast<const BYTE*>(std::memchr(c, '\\', length - (c - raw))));
+         ++c) {
+        ++vm;
+    }
+    const size_t arrayBytes = (size_t)vm * sizeof(char*);
+    if (arrayBytes + length + 1 >= sizeof r.small_buffer) return false;
+
+    e.vr = vr;
+    char* block = r.small_buffer;
+    char* text = block + arrayBytes;
+    std::memcpy(text, raw, length);
+    stream.advance(length);
+    text[length] = '\0';
+    // One padding space brings a text to even length.
+    if ((length & 1) == 0 && text[length - 1] == ' ') text[length - 1] = '\0';
+    char** texts = reinterpret_cast<char**>(block);
+    texts[0] = text;
+    for (uint32_t next = 1; next < vm; ++next) {
+        char* separator = static_cast<char*>(std::memchr(texts[next - 1], '\\',
+                                                         length - (texts[next - 1] - text)));
+        *separator = '\0';
+        texts[next] = separator + 1;
+    }
+    e.value = block;
+    e.vm = vm;
+    return true;
+}
+
+}  // namespace
+
 int dicom_read_value(int32_t expected_vr) {
+    if (ReadSmallValue(expected_vr)) return 0;
     const int loaded = dicom_load_value(expected_vr);
     if (loaded < 0) return loaded;
     if (loaded == 1 && dicom_split_value() < 0) {

@@ -186,18 +186,23 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
 // The host path of `parts` below `base` with every component as given,
 // built in one string: every file call maps a path, and most names are
 // plain ASCII, which needs no conversion.
-std::string ExactHostPath(const std::string& base, const std::vector<std::u16string>& parts,
+template <typename Component>
+std::string ExactHostPath(const std::string& base, const Component* parts, size_t count,
                           size_t first) {
     size_t size = base.size();
-    for (size_t i = first; i < parts.size(); ++i) size += 1 + parts[i].size();
+    for (size_t i = first; i < count; ++i) size += 1 + parts[i].size();
     std::string exact;
     exact.reserve(size);
     exact = base;
-    for (size_t i = first; i < parts.size(); ++i) {
+    for (size_t i = first; i < count; ++i) {
         if (exact.empty() || exact.back() != '/') exact += '/';
-        const std::u16string& part = parts[i];
+        const std::u16string_view part = parts[i];
         if (std::all_of(part.begin(), part.end(), [](char16_t c) { return c < 0x80; })) {
-            for (char16_t c : part) exact += static_cast<char>(c);
+            // Written in place: the reserve above already holds it.
+            const size_t at = exact.size();
+            exact.resize(at + part.size());
+            char* out = exact.data() + at;
+            for (char16_t c : part) *out++ = static_cast<char>(c);
         } else {
             exact += Utf16ToUtf8(part);
         }
@@ -212,7 +217,7 @@ std::string LookUp(const std::string& base, const std::vector<std::u16string>& p
                    size_t first) {
     // Most paths exist exactly as given: one lstat of the whole path settles
     // them without a look at every folder on the way.
-    std::string exact = ExactHostPath(base, parts, first);
+    std::string exact = ExactHostPath(base, parts.data(), parts.size(), first);
     struct stat exactStat;
     if (lstat(exact.c_str(), &exactStat) == 0) return exact;
 
@@ -347,19 +352,32 @@ std::string RegistryHostPath() { return JoinHost(DeviceRoot(), "Windows/registry
 namespace {
 
 // ResolveDevicePath, with the case of existing components looked up on the
-// disk (`lookUpCase`) or every component taken as given.
-bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, ResolvedPath* out) {
+// disk (`lookUpCase`) or every component taken as given. The components are
+// views of the caller's name until the end; only the look-up and callers
+// that keep them (`keepParts`) need them as strings of their own, and an
+// open of an existing file needs neither.
+bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, bool keepParts,
+                   ResolvedPath* out) {
     // MAX_PATH counts the terminator.
     if (devicePath.size() >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    std::vector<std::u16string> parts;
+    // Every kept component is followed by a separator or the end, so a name
+    // shorter than MAX_PATH has fewer than MAX_PATH / 2 + 1 of them.
+    // Left uninitialised: the slots are written before they are read, and
+    // clearing 130 of them would cost more than the whole walk.
+    union PartSlots {
+        PartSlots() {}
+        std::u16string_view views[MAX_PATH / 2 + 1];
+    } slots;
+    std::u16string_view* const parts = slots.views;
+    size_t count = 0;
     size_t pos = 0;
     while (pos <= devicePath.size()) {
         size_t end = pos;
         while (end < devicePath.size() && !IsSeparator(devicePath[end])) ++end;
-        std::u16string part(devicePath.substr(pos, end - pos));
+        const std::u16string_view part = devicePath.substr(pos, end - pos);
         for (char16_t c : part) {
             if (IsInvalidNameChar(c)) {
                 SetLastError(ERROR_INVALID_NAME);
@@ -369,9 +387,9 @@ bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, ResolvedPath
         // ".." at the root stays at the root: no name can leave the device
         // through the device path itself.
         if (part == u"..") {
-            if (!parts.empty()) parts.pop_back();
+            if (count > 0) --count;
         } else if (!part.empty() && part != u".") {
-            parts.push_back(std::move(part));
+            parts[count++] = part;
         }
         pos = end + 1;
     }
@@ -379,25 +397,28 @@ bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, ResolvedPath
     const RootsSnapshot& roots = RootsNow();
     const std::string& program = roots.program;
     ResolvedPath result;
-    std::string base = roots.root;
+    static const std::string kHostRoot = "/";
+    const std::string* base = &roots.root;  // not copied: the host path is built from it once
     size_t first = 0;
-    if (parts.empty()) {
+    if (count == 0) {
         result.mount = DeviceMount::Root;
     } else if (EqualsIgnoreCase(parts[0], kStorageCard)) {
-        base = "/";
+        base = &kHostRoot;
         first = 1;
-        if (parts.size() == 1) result.mount = DeviceMount::StorageCard;
+        if (count == 1) result.mount = DeviceMount::StorageCard;
     } else if (EqualsIgnoreCase(parts[0], kProgramFiles)) {
-        if (parts.size() >= 2 && EqualsIgnoreCase(parts[1], kProgramName) && !program.empty()) {
-            base = program;
+        if (count >= 2 && EqualsIgnoreCase(parts[1], kProgramName) && !program.empty()) {
+            base = &program;
             first = 2;
-            if (parts.size() == 2) result.mount = DeviceMount::ProgramFolder;
-        } else if (parts.size() == 1) {
+            if (count == 2) result.mount = DeviceMount::ProgramFolder;
+        } else if (count == 1) {
             result.mount = DeviceMount::ProgramFiles;
         }
     }
-    result.host = lookUpCase ? LookUp(base, parts, first) : ExactHostPath(base, parts, first);
-    result.parts = std::move(parts);
+    if (lookUpCase || keepParts) result.parts.assign(parts, parts + count);
+    result.host = lookUpCase ? LookUp(*base, result.parts, first)
+                             : ExactHostPath(*base, parts, count, first);
+    if (!keepParts) result.parts.clear();
     *out = std::move(result);
     return true;
 }
@@ -423,19 +444,19 @@ bool CheckDeviceName(LPCWSTR devicePath, size_t* length) {
 }  // namespace
 
 bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out) {
-    return MapDevicePath(devicePath, true, out);
+    return MapDevicePath(devicePath, true, true, out);
 }
 
 bool ResolveDevicePath(LPCWSTR devicePath, ResolvedPath* out) {
     size_t length = 0;
     return CheckDeviceName(devicePath, &length) &&
-           MapDevicePath(std::u16string_view(devicePath, length), true, out);
+           MapDevicePath(std::u16string_view(devicePath, length), true, true, out);
 }
 
 bool ResolveDevicePathAsGiven(LPCWSTR devicePath, ResolvedPath* out) {
     size_t length = 0;
     return CheckDeviceName(devicePath, &length) &&
-           MapDevicePath(std::u16string_view(devicePath, length), false, out);
+           MapDevicePath(std::u16string_view(devicePath, length), false, false, out);
 }
 
 std::vector<MountEntry> MountsInFolder(const ResolvedPath& folder) {

@@ -37,7 +37,8 @@ bool ResolveDevicePath(std::u16string_view devicePath, ResolvedPath* out);
 // The same checks and mapping without a look at the disk: every component
 // as given, so the host path is the exact-case one. A caller that opens an
 // existing file tries it first and resolves case only when it is missing,
-// which saves a walk of the path for the names that exist as written.
+// which saves a walk of the path for the names that exist as written. It
+// leaves `parts` empty: such a caller needs only the host path and the mount.
 bool ResolveDevicePathAsGiven(LPCWSTR devicePath, ResolvedPath* out);
 
 // A mount point that appears inside a device folder ("Storage Card" in "\",

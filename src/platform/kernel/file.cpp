@@ -1,6 +1,8 @@
 // File handles: CreateFileW and the calls on an open file. A handle owns one
-// host descriptor and moves its position with plain read/write/lseek; the
-// share table keeps other handles of this process out as the share mode says.
+// host descriptor; the share table keeps other handles of this process out as
+// the share mode says. A regular file's position is the handle's own, used by
+// positioned reads and writes (pread/pwrite), so moving it is no system call;
+// other kinds of file move the descriptor's position with read/write/lseek.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +34,12 @@ struct FileObject : KernelObject {
     bool canRead = false;
     bool canWrite = false;
     bool regular = false;  // a regular file: a short read means the end
+    // A regular file's position, which reads and writes use and advance;
+    // -1 for other kinds, whose descriptor keeps its own. Readers move
+    // around a file far more often than they read it (a seek to the start
+    // after opening, a seek back to where they stopped before closing), and
+    // each such move would otherwise be a system call.
+    int64_t position = -1;
     std::string host;
     ShareSlot slot;
     // Reads, writes and seeks on one handle from several threads move the
@@ -172,6 +180,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     object->canRead = canRead;
     object->canWrite = canWrite;
     object->regular = S_ISREG(st.st_mode);
+    // A file just opened is read from its start (O_APPEND is never asked).
+    if (object->regular) object->position = 0;
     object->host = path.host;
     if (!AcquireShare(FileId{st.st_dev, st.st_ino}, desiredAccess, shareMode, &object->slot)) {
         SetLastError(ERROR_SHARING_VIOLATION);
@@ -215,11 +225,15 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     DWORD done = 0;
     while (done < bytesToRead) {
         size_t chunk = std::min<size_t>(bytesToRead - done, kMaxChunk);
-        ssize_t n = read(object->fd, out + done, chunk);
+        ssize_t n = object->position >= 0
+                        ? pread(object->fd, out + done, chunk, object->position + done)
+                        : read(object->fd, out + done, chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (bytesRead) *bytesRead = done;
-            return FailWithErrno(errno);
+            const int error = errno;
+            if (object->position >= 0) object->position += done;
+            return FailWithErrno(error);
         }
         if (n == 0) break;  // end of file: success with what was there
         done += static_cast<DWORD>(n);
@@ -227,6 +241,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
         // break off a read of one part-way): no second call to hear it.
         if (object->regular && static_cast<size_t>(n) < chunk) break;
     }
+    if (object->position >= 0) object->position += done;
     if (bytesRead) *bytesRead = done;
     return TRUE;
 }
@@ -249,16 +264,20 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     DWORD done = 0;
     while (done < bytesToWrite) {
         size_t chunk = std::min<size_t>(bytesToWrite - done, kMaxChunk);
-        ssize_t n = write(object->fd, in + done, chunk);
+        ssize_t n = object->position >= 0
+                        ? pwrite(object->fd, in + done, chunk, object->position + done)
+                        : write(object->fd, in + done, chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (bytesWritten) *bytesWritten = done;
             int error = n == 0 ? ENOSPC : errno;
+            if (object->position >= 0) object->position += done;
             SetLastError(error == EIO ? ERROR_WRITE_FAULT : Win32ErrorFromErrno(error));
             return FALSE;
         }
         done += static_cast<DWORD>(n);
     }
+    if (object->position >= 0) object->position += done;
     if (bytesWritten) *bytesWritten = done;
     return TRUE;
 }
@@ -278,6 +297,10 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
         case FILE_BEGIN:
             break;
         case FILE_CURRENT: {
+            if (object->position >= 0) {
+                base = object->position;
+                break;
+            }
             off_t current = lseek(object->fd, 0, SEEK_CUR);
             if (current < 0) {
                 SetLastError(Win32ErrorFromErrno(errno));
@@ -313,7 +336,9 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    if (lseek(object->fd, static_cast<off_t>(target), SEEK_SET) < 0) {
+    if (object->position >= 0) {
+        object->position = target;
+    } else if (lseek(object->fd, static_cast<off_t>(target), SEEK_SET) < 0) {
         SetLastError(Win32ErrorFromErrno(errno));
         return INVALID_SET_FILE_POINTER;
     }
@@ -345,7 +370,8 @@ BOOL SetEndOfFile(HANDLE file) {
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(object->lock);
-    off_t position = lseek(object->fd, 0, SEEK_CUR);
+    off_t position = object->position >= 0 ? static_cast<off_t>(object->position)
+                                            : lseek(object->fd, 0, SEEK_CUR);
     if (position < 0 || ftruncate(object->fd, position) != 0) return FailWithErrno(errno);
     return TRUE;
 }
