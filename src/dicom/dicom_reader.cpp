@@ -238,6 +238,24 @@ inline bool SequenceAtTopLevel(ByteStream& stream) {
     return true;
 }
 
+// A text value laid out in its block: `vm` pointers, then the `length`
+// bytes of text (already in place) and room for one terminator. The text is
+// ended, loses the one space that padded it to even length, and is cut at
+// each backslash into the values the pointers name.
+void SplitTexts(char* block, size_t arrayBytes, uint32_t length, uint32_t vm) {
+    char* text = block + arrayBytes;
+    text[length] = '\0';
+    if (length > 0 && (length & 1) == 0 && text[length - 1] == ' ') text[length - 1] = '\0';
+    char** texts = reinterpret_cast<char**>(block);
+    texts[0] = text;
+    for (uint32_t next = 1; next < vm; ++next) {
+        char* separator = static_cast<char*>(std::memchr(texts[next - 1], '\\',
+                                                         length - (texts[next - 1] - text)));
+        *separator = '\0';
+        texts[next] = separator + 1;
+    }
+}
+
 }  // namespace
 
 const DicomReader& DicomReaderState() {
@@ -555,18 +573,7 @@ int dicom_split_value() {
         }
         std::memmove(block + arrayBytes, block, length);
     }
-    char* text = block + arrayBytes;
-    text[length] = '\0';
-    // One padding space brings a text to even length.
-    if ((length & 1) == 0 && text[length - 1] == ' ') text[length - 1] = '\0';
-    char** texts = reinterpret_cast<char**>(block);
-    texts[0] = text;
-    for (uint32_t next = 1; next < vm; ++next) {
-        char* separator = static_cast<char*>(std::memchr(texts[next - 1], '\\',
-                                                         length - (texts[next - 1] - text)));
-        *separator = '\0';
-        texts[next] = separator + 1;
-    }
+    SplitTexts(block, arrayBytes, length, vm);
     e.value = block;
     e.vm = vm;
     return 0;
@@ -657,20 +664,9 @@ bool ReadSmallValue(int32_t expected_vr) {
 
     e.vr = vr;
     char* block = r.small_buffer;
-    char* text = block + arrayBytes;
-    std::memcpy(text, raw, length);
+    std::memcpy(block + arrayBytes, raw, length);
     stream.advance(length);
-    text[length] = '\0';
-    // One padding space brings a text to even length.
-    if ((length & 1) == 0 && text[length - 1] == ' ') text[length - 1] = '\0';
-    char** texts = reinterpret_cast<char**>(block);
-    texts[0] = text;
-    for (uint32_t next = 1; next < vm; ++next) {
-        char* separator = static_cast<char*>(std::memchr(texts[next - 1], '\\',
-                                                         length - (texts[next - 1] - text)));
-        *separator = '\0';
-        texts[next] = separator + 1;
-    }
+    SplitTexts(block, arrayBytes, length, vm);
     e.value = block;
     e.vm = vm;
     return true;
