@@ -173,7 +173,11 @@ void Describe(TIFF* tiff, Directory* d) {
         d->layout = Layout::Rgba;
         d->imageSamples = 3;
     }
-    d->bitsPerPixel = d->layout == Layout::Rgba ? 24 : d->imageSamples * d->bits;
+    // Both factors come from the file and reach 65535 each: the product is
+    // taken in 64 bits and held below what an int carries (no depth above
+    // 32 bits is ever made, so such a file is refused further on).
+    const int64_t bits = static_cast<int64_t>(d->imageSamples) * d->bits;
+    d->bitsPerPixel = d->layout == Layout::Rgba ? 24 : static_cast<int>(std::min<int64_t>(bits, 0xFFFF));
 }
 
 // Decoded height of a directory (length x m), or -1 when it cannot be an image.
@@ -356,7 +360,7 @@ LoadError TiffHandler::ReadDirectory() {
     tiffOpen_ = 1;
     if (!created) {
         Close();
-        return static_cast<int>(d.samples) * d.bits >= 25 ? kLoadUnsupportedVersion : kLoadOutOfMemory;
+        return static_cast<int64_t>(d.samples) * d.bits >= 25 ? kLoadUnsupportedVersion : kLoadOutOfMemory;
     }
     if (d.stretch > 1) {
         image_.header->biXPelsPerMeter = static_cast<LONG>(d.xResolution);

@@ -49,17 +49,17 @@ Bytes Text(const std::string& text, size_t zeros = 0) {
     return b;
 }
 
-// A little-endian TIFF of one 8-bit grey strip per directory; `next` is
-// the offset the last directory links to (0: none).
-Bytes Tiff(uint32_t width, uint32_t length, uint32_t next = 0) {
+// A little-endian TIFF of one grey strip per directory (8 bits, one sample
+// unless told); `next` is the offset the last directory links to (0: none).
+Bytes Tiff(uint32_t width, uint32_t length, uint32_t next = 0, uint16_t samples = 1, uint16_t bits = 8) {
     ByteWriter w;
     w.u8('I').u8('I').u16(42).u32(8);
     const struct {
         uint16_t tag, type;
         uint32_t value;
     } entries[] = {
-        {256, 4, width}, {257, 4, length}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1},
-        {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, 1}, {278, 4, length}, {279, 4, 16},
+        {256, 4, width}, {257, 4, length}, {258, 3, bits}, {259, 3, 1}, {262, 3, 1},
+        {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, samples}, {278, 4, length}, {279, 4, 16},
     };
     w.u16(9);
     for (const auto& e : entries) w.u16(e.tag).u16(e.type).u32(1).u32(e.value);
@@ -190,6 +190,8 @@ TEST_F(HostileImageTest, HeadersClaimingHugePictures) {
         {"wrap.ppm", Text("P6 65536 65536 255\n", 16), kLoadFlagNoDecimation, kLoadOutOfMemory},
         {"big.tif", Tiff(20000, 20000), 0, kLoadOutOfMemory},
         {"wrap.tif", Tiff(0x10000, 0x10000), 0, kLoadOutOfMemory},
+        // Samples times bits past what an int holds (a fuzzer's find).
+        {"deep.tif", Tiff(4, 4, 0, 65535, 65288), 0, kLoadUnsupportedVersion},
         {"big.png", Png(20000, 20000, 0), 0, kLoadOutOfMemory},
         {"alpha.png", Png(20000, 20000, 6), 0, kLoadOutOfMemory},
         {"wrap.png", Png(65535, 65535, 6), 0, kLoadCorrupt},
