@@ -462,8 +462,8 @@ void MainFrame::PlaceThumbnails() {
             // The bottom and right places mirror the top and left ones.
             panes_.SetPanes(barFirst ? thumbnails_.Handle() : view_.Handle(),
                             barFirst ? view_.Handle() : thumbnails_.Handle(), orientation, !barFirst);
-            panes_.Reset();
             thumbnails_.SetMode(options_.prevVertScroller != 0, options_.prevFileName != 0);
+            // The split follows the strip's mode: one layout, after both are known.
             panes_.SetStripThickness(thumbnails_.StripThickness(orientation == PaneContainer::kSideBySide));
             panes_.Reset();
             appliedPosition_ = position;
