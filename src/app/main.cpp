@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "platform/device.h"
 #include "platform/display.h"
+#include "tools/utilities.h"
 
 int main(int argc, char** argv) {
     if (!platform::StartDisplay(&argc, argv)) return 2;
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     }
     std::u16string path;
     if (!joined.empty()) path = platform::HostToDevicePath(joined);
+    InstallUtilities();
     const int result = RunViewer(GetModuleHandleW(nullptr), path.c_str());
     platform::StopDisplay();
     return result;
