@@ -11,8 +11,9 @@ PACKAGES=(
     # platform layer: fonts and text, screen, screenshots
     libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
     libsdl2-dev libpng-dev
-    # the help viewer's opener (xdg-open)
-    xdg-utils
+    # the help viewer's opener (xdg-open); the host desktop's file associations and the
+    # readers that check them
+    xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
     # end-to-end tests in a real X server
     xvfb xauth xdotool
     # image codecs, their reference tools and peers

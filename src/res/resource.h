@@ -240,6 +240,21 @@
 #define IDS_OPT_AUTO_LANDSCAPE 21341
 // (end of options)
 
+// ---- associations ----
+// The Options sheet's Associations page.
+#define IDD_OPTIONS_ASSOCIATIONS 21100
+#define IDC_ASSOC_VIEWER 21205
+#define IDC_ASSOCIATE 21206
+#define IDC_ASSOC_ALBUM 21207         // "MAB"
+#define IDC_ASSOC_FIRST_FORMAT 21208  // the image library's rows, in order
+#define IDC_ASSOC_LAST 21224
+#define IDC_ASSOC_HEADING 21265
+#define IDS_ASSOC_FORMATS 21305
+#define IDS_ASSOC_WERE_ASSOCIATED 21306
+#define IDS_ASSOCIATION 21307
+#define IDS_ASSOC_NOT_ASSOCIATED 21313
+// (end of associations)
+
 // ---- picture view ----
 // The empty view's placeholders, 32x38, magenta transparent.
 #define IDB_VIEW_MESSAGE 9002  // beside a load error's message

@@ -1,9 +1,23 @@
 #include "tools/utilities.h"
 
+#include <memory>
+
 #include "app/main_frame.h"
+#include "app/options_sheet.h"
 #include "app/utility_hooks.h"
+#include "tools/associations_page.h"
+
+namespace {
+
+// The sheet's pages after the shell's own, in their order.
+void AddOptionsPages(OptionsSheet* sheet) {
+    sheet->AddPage(std::make_unique<AssociationsPage>(sheet->Copy()));
+}
+
+}  // namespace
 
 void InstallUtilities() {
     UtilityHooks hooks;
+    hooks.addOptionsPages = AddOptionsPages;
     SetUtilityHooks(hooks);
 }

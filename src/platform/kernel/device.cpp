@@ -130,6 +130,12 @@ bool PrepareRoot(const std::string& root) {
 
 std::string DefaultRoot() {
     if (const char* env = std::getenv("KESTRAVA_ROOT"); env && *env) return env;
+    return DesktopDeviceRoot();
+}
+
+}  // namespace
+
+std::string DesktopDeviceRoot() {
     std::string data;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
         data = xdg;
@@ -144,8 +150,10 @@ std::string DefaultRoot() {
         }
         data = home + "/.local/share";
     }
-    return data + "/kestrava/device";
+    return NormaliseHostPath(data + "/kestrava/device");
 }
+
+namespace {
 
 std::string ExecutableFolder() {
     char buffer[PATH_MAX];

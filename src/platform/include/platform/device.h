@@ -18,6 +18,10 @@ namespace platform {
 // the folder cannot be created.
 bool InitDevice(const std::string& rootFolder = {});
 
+// The root a viewer started without options or KESTRAVA_ROOT uses (as the
+// desktop starts it): $XDG_DATA_HOME/kestrava/device.
+std::string DesktopDeviceRoot();
+
 // Host folder of "\" (initialising from the environment on first use).
 std::string DeviceRoot();
 
