@@ -44,14 +44,18 @@ std::u16string DefaultText(const std::u16string& key, DWORD capacity) {
     return text.substr(0, text.find(u'\0'));
 }
 
-// The program of an open command: quoted, or up to the first blank.
-std::u16string ProgramOfCommand(std::u16string_view command) {
+// Whether an open command starts `program`: quoted, or unquoted and
+// followed by a blank or nothing (as the device finds "\Program Files\x.exe
+// %1": the longest existing name).
+bool CommandStarts(std::u16string_view command, std::u16string_view program) {
     while (!command.empty() && command.front() == u' ') command.remove_prefix(1);
     if (!command.empty() && command.front() == u'"') {
         command.remove_prefix(1);
-        return std::u16string(command.substr(0, command.find(u'"')));
+        return platform::EqualsIgnoreCase(command.substr(0, command.find(u'"')), program);
     }
-    return std::u16string(command.substr(0, command.find(u' ')));
+    if (command.size() < program.size() || !platform::EqualsIgnoreCase(command.substr(0, program.size()), program))
+        return false;
+    return command.size() == program.size() || command[program.size()] == u' ';
 }
 
 // Extensions the desktop can carry in a glob and a type name.
@@ -123,13 +127,13 @@ std::string DesktopEntry(const std::string& executable, const std::vector<std::s
     std::string text =
         "[Desktop Entry]\n"
         "Type=Application\n"
-        "Version=1.5\n"
+        "Version=1.4\n"
         "Name=Kestrava\n"
         "GenericName=Medical Image Viewer\n"
         "Comment=" + comment + "\n"
         "Exec=" + exec + " %f\n"
         "Terminal=false\n"
-        "Categories=Graphics;Viewer;MedicalSoftware;Science;\n"
+        "Categories=Graphics;Viewer;MedicalSoftware;\n"
         "MimeType=";
     for (const std::string& type : types) text += type + ";";
     return text + "\n";
@@ -210,7 +214,7 @@ std::vector<std::u16string> ExtensionsOpenedBy(const std::u16string& programPath
         std::u16string type = DefaultText(key, MAX_PATH);
         if (type.empty()) continue;
         std::u16string command = DefaultText(type + u"\\Shell\\Open\\Command", 1024);
-        if (platform::EqualsIgnoreCase(ProgramOfCommand(command), programPath)) {
+        if (!programPath.empty() && CommandStarts(command, programPath)) {
             std::u16string extension = Lower(key.substr(1));
             if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end())
                 extensions.push_back(extension);
