@@ -24,7 +24,7 @@ esac
 # below the 64 MB image ceiling the image targets set, plus a margin for the
 # libraries' own tables.
 case "$name" in
-    dicom_info_list|album_file|rle_frame) malloc_limit=64 ;;
+    dicom_info_list|album_file|rle_frame|mime_globs|mimeapps_list) malloc_limit=64 ;;
     lossless_jpeg) malloc_limit=128 ;;
     *) malloc_limit=256 ;;
 esac
