@@ -10,9 +10,11 @@
 #include "app/application.h"
 #include "app/options_sheet.h"
 #include "app/shell_helpers.h"
+#include "app/utility_hooks.h"
 #include "image/image_library.h"
 #include "image/load_error.h"
 #include "res/resource.h"
+#include "view/external_outputs.h"
 
 namespace {
 
@@ -61,8 +63,7 @@ int g_buttonCount = 0;
 const UINT kNotYetAvailable[] = {
     IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_SAVE_ALBUM,       IDM_RECORD_SOUND,
     IDM_SAVE_SNAPSHOT, IDM_OPEN_URL,          IDM_CONTRAST_BRIGHTNESS,
-    IDM_SAVE_SCREENSHOT, IDM_OUTPUT_MARGI,    IDM_OUTPUT_VOYAGER,   IDM_OUTPUT_POCKETPC,
-    IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
+    IDM_SAVE_SCREENSHOT, IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
     IDM_PROPERTIES,
 };
 
@@ -352,8 +353,10 @@ int MainFrame::IsCommandEnabled(UINT id) {
     default:
         break;
     }
+    if (InRange(id, IDM_OUTPUT_MARGI, IDM_OUTPUT_POCKETPC)) {
+        return CurrentUtilityHooks().externalOutputCommand && imageShown && !externalPlayer;
+    }
     if (InRange(id, IDM_ZOOM_TO_FIT, IDM_ROTATE_MINUS_90) || id == IDM_ROTATE_TO_FIT ||
-        InRange(id, IDM_OUTPUT_MARGI, IDM_OUTPUT_POCKETPC) ||
         InRange(id, IDM_ZOOM_RECT_FIRST, IDM_ZOOM_RECT_LAST)) {
         return imageShown && !externalPlayer;
     }
@@ -401,6 +404,9 @@ void MainFrame::OnInitMenuPopup(HMENU menu) {
     // hides the strip whatever the setting says.
     SetItemText(menu, IDM_TOGGLE_THUMBNAILS, options_.prevHideBar ? 21343 : 21344);
     CheckMenuItem(menu, IDM_FULL_SCREEN, MF_BYCOMMAND | (fullScreen_ ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, IDM_OUTPUT_MARGI, MF_BYCOMMAND | (ExternalOutput(kMargiCard) ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, IDM_OUTPUT_VOYAGER, MF_BYCOMMAND | (ExternalOutput(kVoyagerCard) ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, IDM_OUTPUT_POCKETPC, MF_BYCOMMAND | (InternalDisplayEnabled() ? MF_CHECKED : MF_UNCHECKED));
     const ImageEntry* shown = view_.ImageShown() ? view_.Entry() : nullptr;
     if (shown) {
         auto check = [menu](UINT id, bool on) {
@@ -779,6 +785,14 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     case IDM_ROTATE_MINUS_90: PostMessageW(hwnd_, MSG_ROTATE, 270, 0); return true;
     case IDM_ROTATE_TO_FIT: PostMessageW(hwnd_, MSG_ROTATE, (WPARAM)-1, 0); return true;
     case IDM_OPTIONS: RunOptions(); return true;
+    case IDM_OUTPUT_MARGI: case IDM_OUTPUT_VOYAGER: case IDM_OUTPUT_POCKETPC:
+        if (auto command = CurrentUtilityHooks().externalOutputCommand) {
+            command(id);
+            // The output shows the picture at once, or goes black.
+            InvalidateRect(view_.Handle(), nullptr, FALSE);
+            UpdateWindow(view_.Handle());
+        }
+        return true;
     case IDM_OPEN: case IDM_OPEN_FROM_BAR: OpenWithDialog(false); return true;
     case IDM_ADD_IMAGES: OpenWithDialog(true); return true;
     case IDM_HELP:
@@ -820,6 +834,7 @@ void MainFrame::OnDestroy() {
     SaveSettings(options_, recent_);
     StoreFileName(options_.currentFile);
     DeleteFileW(kTempLinkFile);
+    if (auto release = CurrentUtilityHooks().releaseExternalOutputs) release();
 }
 
 // ---- Messages ----------------------------------------------------------------------------------

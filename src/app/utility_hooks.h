@@ -11,6 +11,11 @@ struct UtilityHooks {
     void (*showSystemInfo)(HWND owner) = nullptr;
     // Adds the utilities' pages (Associations, Cleaner) to an Options sheet.
     void (*addOptionsPages)(OptionsSheet* sheet) = nullptr;
+    // The "Output to VGA" commands (Margi, Voyager, PocketPC display); true
+    // when the command was one of them.
+    bool (*externalOutputCommand)(UINT id) = nullptr;
+    // Both external outputs black and closed (at exit).
+    void (*releaseExternalOutputs)() = nullptr;
 };
 
 void SetUtilityHooks(const UtilityHooks& hooks);

@@ -118,8 +118,13 @@ ScreenSurface::~ScreenSurface() { DestroySurface(); }
 
 bool ScreenSurface::CreateSurface() {
     if (bitmap) return true;
-    int w = GetSystemMetrics(SM_CXSCREEN);
-    int h = GetSystemMetrics(SM_CYSCREEN);
+    return CreateSurfaceOfSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+bool ScreenSurface::CreateSurfaceOfSize(int w, int h) {
+    if (bitmap && width == w && height == h) return true;
+    DestroySurface();
+    if (w <= 0 || h <= 0) return false;
     int64_t rowStride = DibRowStride(w, 24);
     if (rowStride < 0 || DibImageSize(w, h, 24) < 0) return false;
     struct {

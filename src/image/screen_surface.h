@@ -19,6 +19,9 @@ public:
     // Creates the surface at the screen size from the system metrics and the
     // index tables (idempotent). False when the DIB section cannot be made.
     bool CreateSurface();
+    // The same at another size (an external display's); a surface of
+    // another size is made again.
+    bool CreateSurfaceOfSize(int width, int height);
     // Reads the Game API display properties, then CreateSurface (idempotent).
     bool ReadDisplayProperties();
     // A memory context with the surface selected, created on first call.

@@ -6,6 +6,7 @@
 #include "app/options_sheet.h"
 #include "app/utility_hooks.h"
 #include "tools/associations_page.h"
+#include "tools/vga_output.h"
 
 namespace {
 
@@ -19,5 +20,7 @@ void AddOptionsPages(OptionsSheet* sheet) {
 void InstallUtilities() {
     UtilityHooks hooks;
     hooks.addOptionsPages = AddOptionsPages;
+    hooks.externalOutputCommand = RunExternalOutputCommand;
+    hooks.releaseExternalOutputs = ReleaseExternalOutputs;
     SetUtilityHooks(hooks);
 }

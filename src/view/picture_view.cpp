@@ -17,6 +17,7 @@
 #include "image/image_library.h"
 #include "res/resource.h"
 #include "view/contrast_brightness.h"
+#include "view/external_outputs.h"
 
 namespace {
 
@@ -521,6 +522,45 @@ void PictureView::OnPaint() {
     RestoreSurfaceRect(&backBuffer_, destRect_, saved);
     if (image.truncated) PaintIncompleteLine(dc, client);
     EndPaint(hwnd_, &paint);
+    // A playback loop draws its frames on the external displays itself.
+    if (!Playing()) MirrorToExternalOutputs(client);
+}
+
+void PictureView::MirrorToExternalOutputs(const RECT& client) {
+    if (!AnyExternalOutput()) {
+        mirror_.DestroySurface();
+        return;
+    }
+    const int clientWidth = client.right - client.left;
+    const int clientHeight = client.bottom - client.top;
+    const int destWidth = destRect_.right - destRect_.left;
+    const int destHeight = destRect_.bottom - destRect_.top;
+    if (clientWidth <= 0 || clientHeight <= 0) return;
+    const RImage& image = entry_->image->image;
+    for (int card = 0; card < kExternalCardCount; ++card) {
+        HDC output = ExternalOutput(card);
+        if (!output) continue;
+        const int width = GetDeviceCaps(output, HORZRES);
+        const int height = GetDeviceCaps(output, VERTRES);
+        if (!mirror_.CreateSurfaceOfSize(width, height)) {
+            ClearExternalOutput(output);
+            continue;
+        }
+        // The picture as the view shows it (turned, the same part visible),
+        // scaled by the smaller of the two ratios and centred; composed
+        // here and copied in one block, so the black never shows alone.
+        const double scale = std::min(static_cast<double>(width) / clientWidth,
+                                      static_cast<double>(height) / clientHeight);
+        const int w = static_cast<int>(destWidth * scale);
+        const int h = static_cast<int>(destHeight * scale);
+        mirror_.FillRect(RGB(0, 0, 0), nullptr);
+        if (w > 0 && h > 0) {
+            mirror_.rotation = backBuffer_.rotation;
+            mirror_.DrawImage((width - w) / 2, (height - h) / 2, w, h, srcRect_.left, srcRect_.top,
+                              sourceSpan_, srcRect_.bottom - srcRect_.top, image.header, image.pixels);
+        }
+        if (HDC memory = mirror_.MemoryContext()) BitBlt(output, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    }
 }
 
 // ---- Pen input ---------------------------------------------------------------------------------

@@ -147,6 +147,9 @@ private:
     void OnPaint();
     void PaintPlaceholder(HDC dc);
     void PaintIncompleteLine(HDC dc, const RECT& client);
+    // Shows the visible part on each external display that is on: black,
+    // then the picture centred at the display's scale.
+    void MirrorToExternalOutputs(const RECT& client);
     HFONT MessageFont();
     void OnSize(int width, int height);
     void OnPenDown(POINT point);
@@ -187,6 +190,7 @@ private:
     RECT srcRect_ = {};
     int sourceSpan_ = 0;
     ScreenSurface backBuffer_;
+    ScreenSurface mirror_;  // the picture at an external display's size
 
     // Pen state: the pen-down point, the hold timer, panning and the
     // offsets it started from.

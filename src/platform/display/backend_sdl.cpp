@@ -8,10 +8,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "display/backend.h"
+#include "display/external_display.h"
 #include "display/frame_buffer.h"
 #include "display/sdl_library.h"
 #include "gwes/window_manager.h"
@@ -129,6 +131,7 @@ public:
     }
 
     POINT ToScreen(int x, int y) const { return {x / scale_, y / scale_}; }
+    Uint32 WindowId() const { return window_ ? g_sdl->SDL_GetWindowID(window_) : 0; }
 
 private:
     bool MakeTexture() {
@@ -144,18 +147,126 @@ private:
     uint64_t shown_ = ~uint64_t{0};
 };
 
-void HandleEvent(const SDL_Event& e, Presenter& presenter) {
+// The external displays' windows, kept in step with the open displays: one
+// per display, named after its card, full screen on a second monitor when
+// the host has one (as a projector shows it). Closing one does nothing: the
+// program turns its output off.
+class ExternalWindows {
+public:
+    ~ExternalWindows() { CloseAll(); }
+
+    void Sync() {
+        std::vector<std::shared_ptr<ExternalDisplay>> open = ExternalDisplays();
+        for (size_t i = 0; i < windows_.size();) {
+            bool still = false;
+            for (const auto& d : open) still = still || d == windows_[i].display;
+            if (still) {
+                ++i;
+            } else {
+                Close(windows_[i]);
+                windows_.erase(windows_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+        for (const auto& d : open) {
+            bool shown = false;
+            for (const Window& w : windows_) shown = shown || w.display == d;
+            if (!shown) Open(d);
+        }
+        for (Window& w : windows_) Present(w, false);
+    }
+
+    bool Owns(Uint32 id) const {
+        for (const Window& w : windows_)
+            if (w.id == id) return true;
+        return false;
+    }
+
+    void Expose(Uint32 id) {
+        for (Window& w : windows_)
+            if (w.id == id) Present(w, true);
+    }
+
+    void CloseAll() {
+        for (Window& w : windows_) Close(w);
+        windows_.clear();
+    }
+
+private:
+    struct Window {
+        std::shared_ptr<ExternalDisplay> display;
+        SDL_Window* window = nullptr;
+        SDL_Renderer* renderer = nullptr;
+        SDL_Texture* texture = nullptr;
+        Uint32 id = 0;
+        uint64_t shown = ~uint64_t{0};
+    };
+
+    void Open(const std::shared_ptr<ExternalDisplay>& display) {
+        Window w;
+        w.display = display;
+        const FrameBuffer& fb = display->buffer;
+        std::string title = Utf16ToUtf8(display->card);
+        bool second = g_sdl->SDL_GetNumVideoDisplays() > 1;
+        int at = second ? static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(1)) : static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+        w.window = g_sdl->SDL_CreateWindow(title.c_str(), at, at, fb.width, fb.height,
+                                           SDL_WINDOW_SHOWN | (second ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
+        if (w.window) {
+            w.renderer = g_sdl->SDL_CreateRenderer(w.window, -1, 0);
+            if (!w.renderer) w.renderer = g_sdl->SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
+        }
+        if (w.renderer) {
+            w.texture = g_sdl->SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                                 fb.width, fb.height);
+        }
+        if (!w.texture) {
+            std::fprintf(stderr, "kestrava: cannot show the external display: %s\n", g_sdl->SDL_GetError());
+            Close(w);
+        }
+        // Kept even when it could not be shown, so it is not tried again.
+        if (w.window) w.id = g_sdl->SDL_GetWindowID(w.window);
+        windows_.push_back(w);
+    }
+
+    void Present(Window& w, bool always) {
+        if (!w.texture) return;
+        FrameBuffer& fb = w.display->buffer;
+        {
+            std::lock_guard<std::recursive_mutex> guard(fb.lock);
+            if (!always && fb.generation == w.shown) return;
+            w.shown = fb.generation;
+            g_sdl->SDL_UpdateTexture(w.texture, nullptr, fb.pixels.data(), fb.pitch);
+        }
+        g_sdl->SDL_RenderClear(w.renderer);
+        g_sdl->SDL_RenderCopy(w.renderer, w.texture, nullptr, nullptr);
+        g_sdl->SDL_RenderPresent(w.renderer);
+    }
+
+    static void Close(Window& w) {
+        if (w.texture) g_sdl->SDL_DestroyTexture(w.texture);
+        if (w.renderer) g_sdl->SDL_DestroyRenderer(w.renderer);
+        if (w.window) g_sdl->SDL_DestroyWindow(w.window);
+        w.texture = nullptr;
+        w.renderer = nullptr;
+        w.window = nullptr;
+    }
+
+    std::vector<Window> windows_;
+};
+
+void HandleEvent(const SDL_Event& e, Presenter& presenter, ExternalWindows& external) {
+    // Only the device's own window takes input.
+    const Uint32 device = presenter.WindowId();
     switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
-        if (e.button.button == SDL_BUTTON_LEFT)
+        if (e.button.button == SDL_BUTTON_LEFT && e.button.windowID == device)
             gwes::InjectPen(gwes::PenAction::Down, presenter.ToScreen(e.button.x, e.button.y));
         break;
     case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT)
+        if (e.button.button == SDL_BUTTON_LEFT && e.button.windowID == device)
             gwes::InjectPen(gwes::PenAction::Up, presenter.ToScreen(e.button.x, e.button.y));
         break;
     case SDL_MOUSEMOTION:
-        if (e.motion.state & SDL_BUTTON_LMASK)
+        if ((e.motion.state & SDL_BUTTON_LMASK) && e.motion.windowID == device)
             gwes::InjectPen(gwes::PenAction::Move, presenter.ToScreen(e.motion.x, e.motion.y));
         break;
     case SDL_KEYDOWN:
@@ -166,10 +277,17 @@ void HandleEvent(const SDL_Event& e, Presenter& presenter) {
         for (char16_t c : Utf8ToUtf16(e.text.text)) gwes::InjectChar(c);
         break;
     case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) gwes::InjectClose();
-        else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) presenter.Present(true);
+        if (external.Owns(e.window.windowID)) {
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) external.Expose(e.window.windowID);
+        } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            gwes::InjectClose();
+        } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+            presenter.Present(true);
+        }
         break;
     case SDL_QUIT:
+        // Sent when the last window closes; with an external window open the
+        // device's own close arrives as its window event instead.
         gwes::InjectClose();
         break;
     default:
@@ -208,17 +326,20 @@ void Run(int scale) {
     if (!ok) return;
     g_sdl->SDL_StartTextInput();
     presenter.Present(true);
+    ExternalWindows external;
     while (!s.stop) {
         SDL_Event e;
         // About 60 frames a second at most; events wake the loop at once.
         if (g_sdl->SDL_WaitEventTimeout(&e, 16)) {
-            HandleEvent(e, presenter);
-            while (g_sdl->SDL_PollEvent(&e)) HandleEvent(e, presenter);
+            HandleEvent(e, presenter, external);
+            while (g_sdl->SDL_PollEvent(&e)) HandleEvent(e, presenter, external);
         }
         if (s.raise.exchange(false)) presenter.Raise();
         presenter.Present(false);
+        external.Sync();
     }
     g_sdl->SDL_StopTextInput();
+    external.CloseAll();
     presenter.Close();
     g_sdl->SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -86,8 +86,9 @@ bool ConfigureScreenFromText(const char* text) {
     return ConfigureScreen(w, h, bpp);
 }
 
-void MarkDirty(const RECT& rect) {
-    FrameBuffer& fb = State().buffer;
+void MarkDirty(const RECT& rect) { MarkDirty(State().buffer, rect); }
+
+void MarkDirty(FrameBuffer& fb, const RECT& rect) {
     RECT r = rect;
     if (r.left < 0) r.left = 0;
     if (r.top < 0) r.top = 0;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "windows.h"
@@ -36,5 +37,11 @@ bool ConfigureScreenFromText(const char* text);
 
 // Records that a screen rectangle changed (call with `lock` held).
 void MarkDirty(const RECT& rect);
+// The same for any frame buffer (an external display's).
+void MarkDirty(FrameBuffer& fb, const RECT& rect);
+
+// Writes a frame buffer as an 8-bit RGB PNG through a temporary file and a
+// rename; false when it cannot be written.
+bool SaveFrameBuffer(FrameBuffer& fb, const std::string& path);
 
 }  // namespace platform

@@ -63,13 +63,14 @@ const PngLibrary* Png() {
 
 }  // namespace
 
-bool SaveScreenshot(const std::string& path) {
+bool SaveScreenshot(const std::string& path) { return SaveFrameBuffer(Screen(), path); }
+
+bool SaveFrameBuffer(FrameBuffer& fb, const std::string& path) {
     const PngLibrary* lib = Png();
     if (path.empty() || !lib) return false;
     std::vector<uint8_t> rgb;
     int width, height;
     {
-        FrameBuffer& fb = Screen();
         std::lock_guard<std::recursive_mutex> guard(fb.lock);
         width = fb.width;
         height = fb.height;

@@ -14,13 +14,14 @@
 
 #include "gwes/window_manager.h"
 #include "platform/display.h"
+#include "platform/external_display.h"
 #include "platform/wstr.h"
 
 namespace platform {
 
 namespace {
 
-enum class Op { Tap, Hold, Drag, Key, Text, Command, Wait, Idle, Screenshot, Quit };
+enum class Op { Tap, Hold, Drag, Key, Text, Command, Wait, Idle, Screenshot, ScreenshotExternal, Quit };
 
 struct Command {
     Op op;
@@ -137,8 +138,8 @@ bool ParseLine(const std::string& raw, int lineNumber, std::vector<Command>* out
     } else if (verb == "idle") {
         c.op = Op::Idle;
         if (!Numbers(in, 0, n)) return *error = "takes no arguments", false;
-    } else if (verb == "screenshot") {
-        c.op = Op::Screenshot;
+    } else if (verb == "screenshot" || verb == "screenshot-external") {
+        c.op = verb == "screenshot" ? Op::Screenshot : Op::ScreenshotExternal;
         std::string rest;
         std::getline(in, rest);
         size_t s = rest.find_first_not_of(" \t");
@@ -268,6 +269,14 @@ bool Step(uint64_t* wakeAt) {
         case Op::Screenshot:
             if (!SaveScreenshot(c.path))
                 std::fprintf(stderr, "kestrava: script line %d: cannot write %s\n", c.line, c.path.c_str());
+            advance();
+            continue;
+        case Op::ScreenshotExternal:
+            if (ExternalDisplayCount() == 0) {
+                std::fprintf(stderr, "kestrava: script line %d: no external display is on\n", c.line);
+            } else if (!SaveExternalScreenshot(c.path)) {
+                std::fprintf(stderr, "kestrava: script line %d: cannot write %s\n", c.line, c.path.c_str());
+            }
             advance();
             continue;
         case Op::Quit:

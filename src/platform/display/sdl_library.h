@@ -7,7 +7,7 @@
 
 #include "host/host_library.h"
 
-#define KESTRAVA_SDL_FUNCTIONS(X)  X(SDL_InitSubSystem) X(SDL_QuitSubSystem) X(SDL_GetError) X(SDL_CreateWindow) X(SDL_CreateRenderer) X(SDL_DestroyTexture) X(SDL_DestroyRenderer) X(SDL_DestroyWindow) X(SDL_SetWindowSize) X(SDL_UpdateTexture) X(SDL_RenderClear) X(SDL_RenderCopy) X(SDL_RenderPresent) X(SDL_RaiseWindow) X(SDL_CreateTexture) X(SDL_StartTextInput) X(SDL_StopTextInput) X(SDL_WaitEventTimeout) X(SDL_PollEvent)
+#define KESTRAVA_SDL_FUNCTIONS(X)  X(SDL_InitSubSystem) X(SDL_QuitSubSystem) X(SDL_GetError) X(SDL_CreateWindow) X(SDL_CreateRenderer) X(SDL_DestroyTexture) X(SDL_DestroyRenderer) X(SDL_DestroyWindow) X(SDL_SetWindowSize) X(SDL_UpdateTexture) X(SDL_RenderClear) X(SDL_RenderCopy) X(SDL_RenderPresent) X(SDL_RaiseWindow) X(SDL_CreateTexture) X(SDL_StartTextInput) X(SDL_StopTextInput) X(SDL_WaitEventTimeout) X(SDL_PollEvent) X(SDL_GetWindowID) X(SDL_GetNumVideoDisplays)
 
 namespace platform {
 

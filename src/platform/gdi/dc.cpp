@@ -72,9 +72,19 @@ uint32_t SolidPixel(const DC& dc, const Surface& surface, COLORREF color) {
 Target::Target(DC& d) : dc(d) {
     std::vector<RECT> base;
     POINT dcOrigin = {0, 0};
-    if (d.IsDisplay()) {
-        screen_ = true;
-        screenLock_ = std::unique_lock<std::recursive_mutex>(platform::Screen().lock);
+    if (d.external) {
+        external_ = d.external;
+        buffer_ = &external_->buffer;
+        screenLock_ = std::unique_lock<std::recursive_mutex>(buffer_->lock);
+        surface.bits = buffer_->pixels.data();
+        surface.stride = buffer_->pitch;
+        surface.width = buffer_->width;
+        surface.height = buffer_->height;
+        surface.format = Format::Rgb565;
+        base.push_back(RECT{0, 0, surface.width, surface.height});
+    } else if (d.IsDisplay()) {
+        buffer_ = &platform::Screen();
+        screenLock_ = std::unique_lock<std::recursive_mutex>(buffer_->lock);
         surface = ScreenSurface();
         RECT screenRect = {0, 0, surface.width, surface.height};
         std::lock_guard<std::mutex> guard(d.regionLock);
@@ -99,11 +109,11 @@ Target::Target(DC& d) : dc(d) {
 }
 
 Target::~Target() {
-    if (screen_ && !EmptyRect(dirty_)) platform::MarkDirty(dirty_);
+    if (buffer_ && !EmptyRect(dirty_)) platform::MarkDirty(*buffer_, dirty_);
 }
 
 void Target::Touch(const RECT& r) {
-    if (!screen_ || EmptyRect(r)) return;
+    if (!buffer_ || EmptyRect(r)) return;
     if (EmptyRect(dirty_)) {
         dirty_ = r;
         return;
@@ -275,7 +285,53 @@ BOOL DeleteDC(HDC handle) {
     // Window DCs go back through ReleaseDC/EndPaint.
     if (dc->IsDisplay()) return FALSE;
     ReleaseSelections(*dc);
-    return RemoveObject(handle) ? TRUE : FALSE;
+    if (!RemoveObject(handle)) return FALSE;
+    // An external display closes with its context, then its driver goes.
+    if (dc->external) platform::CloseExternalDisplay(dc->external->id);
+    if (dc->driver) FreeLibrary(dc->driver);
+    return TRUE;
+}
+
+// ---- External displays --------------------------------------------------------------------
+
+HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const DEVMODEW* mode) {
+    if (!driver || !*driver) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HMODULE module = LoadLibraryW(driver);
+    if (!module) return nullptr;
+    // Through a plain function type: FARPROC and the entry's type are unrelated.
+    auto entry = reinterpret_cast<DisplayDriverEntry>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, kDisplayDriverEntry)));
+    int id = entry ? entry(device, output, mode) : 0;
+    std::shared_ptr<platform::ExternalDisplay> display = id ? platform::FindExternalDisplay(id) : nullptr;
+    if (!display) {
+        if (id) platform::CloseExternalDisplay(id);
+        FreeLibrary(module);
+        SetLastError(entry ? ERROR_NOT_SUPPORTED : ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    auto dc = std::make_shared<DC>(false);
+    InitState(dc->state);
+    dc->external = display;
+    dc->driver = module;
+    // The display's pixels stand as the DC's bitmap, so that everything a
+    // memory DC does (compatible bitmaps, reading pixels, blits from it)
+    // works on it; drawing goes through the display's lock (Target).
+    auto pixels = std::make_shared<Bitmap>();
+    platform::FrameBuffer& fb = display->buffer;
+    pixels->stock = true;  // never freed or selected elsewhere
+    pixels->surface.bits = fb.pixels.data();
+    pixels->surface.stride = fb.pitch;
+    pixels->surface.width = fb.width;
+    pixels->surface.height = fb.height;
+    pixels->surface.format = Format::Rgb565;
+    pixels->bitsPerPixel = 16;
+    pixels->widthBytes = fb.pitch;
+    dc->state.bitmap = nullptr;
+    dc->state.bitmapObject = pixels;
+    return InsertDC(dc);
 }
 
 HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
@@ -309,7 +365,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
             return previous;
         }
         case Kind::Bitmap: {
-            if (dc->IsDisplay()) {
+            if (dc->IsDisplay() || dc->external) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return nullptr;
             }
@@ -529,7 +585,7 @@ COLORREF GetNearestColor(HDC handle, COLORREF color) {
 int GetDeviceCaps(HDC handle, int index) {
     std::shared_ptr<DC> dc = LookupDC(handle);
     if (!dc) return 0;
-    platform::FrameBuffer& fb = platform::Screen();
+    platform::FrameBuffer& fb = dc->external ? dc->external->buffer : platform::Screen();
     int width, height, bpp;
     {
         std::lock_guard<std::recursive_mutex> guard(fb.lock);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "display/external_display.h"
 #include "display/frame_buffer.h"
 #include "gdi/gdi_object.h"
 #include "windows.h"
@@ -50,6 +51,11 @@ struct DC : Object {
     DcState state;
     std::vector<DcState> saved;
     int dashPosition = 0;  // pixels into the pen's dash pattern (restarted by MoveToEx)
+
+    // A DC on an external display (CreateDCW): it draws into the display's
+    // own frame buffer and holds the driver that opened it.
+    std::shared_ptr<platform::ExternalDisplay> external;
+    HMODULE driver = nullptr;
 
     // Display DCs. `regionLock` guards origin and visible.
     HWND window = nullptr;
@@ -128,7 +134,8 @@ public:
 
 private:
     bool ok_ = false;
-    bool screen_ = false;
+    platform::FrameBuffer* buffer_ = nullptr;  // the screen or an external display, when drawn on
+    std::shared_ptr<platform::ExternalDisplay> external_;
     std::unique_lock<std::recursive_mutex> screenLock_;
     RECT dirty_ = {0, 0, 0, 0};
 };

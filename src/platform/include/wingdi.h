@@ -173,6 +173,13 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 
 // ---- Device contexts ----------------------------------------------------------
 HDC CreateCompatibleDC(HDC dc);
+// A device context on an external display: `driver` is the display driver's
+// file, loaded as LoadLibraryW loads modules; `device`, `output` and `mode`
+// go to the driver, which opens the display. Null when the driver is
+// missing, lacks its entry or refuses. DeleteDC closes the display.
+typedef struct _devicemodeW DEVMODEW;
+HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const DEVMODEW* mode);
+#define CreateDC CreateDCW
 BOOL DeleteDC(HDC dc);
 int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int savedDC);

@@ -51,7 +51,9 @@ bool LoadScreenshot(const std::string& path, int* width, int* height, std::vecto
 // file, or from text with one command per line. False (message on stderr)
 // for a file that cannot be read or a line that is not a command. Commands:
 // tap X Y, hold X Y, drag X1 Y1 X2 Y2, key NAME, text STRING, command ID,
-// wait MS, idle, screenshot PATH.png, quit; '#' starts a comment line.
+// wait MS, idle, screenshot PATH.png, screenshot-external PATH.png (the
+// external display last opened; an error when none is), quit; '#' starts a
+// comment line.
 bool StartScript(const std::string& path);
 bool StartScriptText(std::string_view text);
 // True once the script has run its last command (or when there is none).
