@@ -125,23 +125,31 @@ void SaveListViewMode(DWORD mode) {
 
 std::u16string ShortenInMiddle(const std::u16string& text, bool (*fits)(const std::u16string&, void*),
                                void* context) {
-    if (fits(text, context)) return text;
-    // The head is the first component with its "\" ("\Storage Card").
-    size_t headEnd = text.find(u'\\', 1);
-    std::u16string head = headEnd == std::u16string::npos ? std::u16string() : text.substr(0, headEnd);
-    if (!fits(head + u"...", context)) head.clear();
-    const std::u16string prefix = head + u"...";
-    // The longest tail that fits, by halving the range of tail lengths.
-    size_t low = 0, high = text.size() - head.size();
-    while (low < high) {
-        const size_t middle = (low + high + 1) / 2;
-        if (fits(prefix + text.substr(text.size() - middle), context)) {
-            low = middle;
-        } else {
-            high = middle - 1;
+    if (text.empty() || fits(text, context)) return text;
+    // The longest tail that fits after `prefix`, by halving the range of
+    // tail lengths.
+    auto longestTail = [&](const std::u16string& prefix, size_t most) {
+        size_t low = 0, high = most;
+        while (low < high) {
+            const size_t middle = (low + high + 1) / 2;
+            if (fits(prefix + text.substr(text.size() - middle), context)) {
+                low = middle;
+            } else {
+                high = middle - 1;
+            }
         }
+        return prefix + text.substr(text.size() - low);
+    };
+    // The first component stays ("\Storage Card...") while the whole last
+    // component still fits beside it; otherwise the tail gets all the room.
+    const size_t headEnd = text.find(u'\\', 1);
+    const size_t lastStart = text.rfind(u'\\');
+    if (headEnd != std::u16string::npos && lastStart != std::u16string::npos) {
+        const std::u16string head = text.substr(0, headEnd) + u"...";
+        const std::u16string shortened = longestTail(head, text.size() - headEnd);
+        if (shortened.size() - head.size() >= text.size() - lastStart) return shortened;
     }
-    return prefix + text.substr(text.size() - low);
+    return longestTail(u"...", text.size());
 }
 
 int ShowFileDialog(FileDialogRequest* request) {

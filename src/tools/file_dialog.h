@@ -24,8 +24,8 @@ DWORD LoadListViewMode();
 void SaveListViewMode(DWORD mode);
 
 // `text` shortened in the middle to fit: its first component, "..." and
-// the longest tail that `fits` accepts (found by halving); "..." and a tail
-// when even the head is too wide.
+// the longest tail that `fits` accepts (found by halving) when that tail
+// holds the whole last component; else "..." and the longest tail.
 std::u16string ShortenInMiddle(const std::u16string& text, bool (*fits)(const std::u16string&, void*), void* context);
 
 // What the user sees of a request, for tests and the window alike.

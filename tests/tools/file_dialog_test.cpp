@@ -528,7 +528,8 @@ TEST_F(FileDialogTest, TheFolderTreeOpensAtTheCurrentFolderAndAChoiceChangesTheF
 TEST_F(FileDialogTest, LongFolderNamesAreShortenedInTheMiddle) {
     auto fitsIn20 = [](const std::u16string& text, void*) { return text.size() <= 20; };
     EXPECT_EQ(ShortenInMiddle(u"\\My Documents", fitsIn20, nullptr), u"\\My Documents");
-    EXPECT_EQ(ShortenInMiddle(u"\\Storage Card\\data\\ct\\series", fitsIn20, nullptr), u"\\Storage Card...ries");
+    EXPECT_EQ(ShortenInMiddle(u"\\Storage Card\\data\\ct\\s1", fitsIn20, nullptr), u"\\Storage Card...t\\s1");
+    EXPECT_EQ(ShortenInMiddle(u"\\Storage Card\\data\\ct\\series", fitsIn20, nullptr), u"...rd\\data\\ct\\series");
     EXPECT_EQ(ShortenInMiddle(u"\\A very long first folder\\x\\y", fitsIn20, nullptr), u"... first folder\\x\\y");
     auto fitsIn3 = [](const std::u16string& text, void*) { return text.size() <= 3; };
     EXPECT_EQ(ShortenInMiddle(u"\\abcdef", fitsIn3, nullptr), u"...");
