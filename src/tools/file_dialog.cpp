@@ -12,6 +12,8 @@
 #include <shellapi.h>
 #include <winreg.h>
 
+#include <cstdlib>
+
 #include "app/shell_helpers.h"
 #include "res/resource.h"
 #include "tools/file_choice.h"
@@ -93,6 +95,33 @@ void DrawCardPicture(HDC dc, int x, int y, int size) {
     }
     DeleteObject(card);
     DeleteObject(contacts);
+}
+
+// The 16x16 art at the size of the screen's small icons (twice as big on a
+// large screen); the original is deleted when a copy is made.
+HBITMAP ScreenSizedBitmap(HBITMAP art) {
+    BITMAP info = {};
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    if (!art || !GetObjectW(art, sizeof(info), &info) || info.bmWidth <= 0 || info.bmWidth >= size) return art;
+    const int width = info.bmWidth * size / 16, height = std::abs(info.bmHeight) * size / 16;
+    HDC screen = GetDC(nullptr);
+    HBITMAP scaled = CreateCompatibleBitmap(screen, width, height);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!scaled || !from || !to) {
+        if (scaled) DeleteObject(scaled);
+        if (from) DeleteDC(from);
+        if (to) DeleteDC(to);
+        return art;
+    }
+    HGDIOBJ oldFrom = SelectObject(from, art), oldTo = SelectObject(to, scaled);
+    StretchBlt(to, 0, 0, width, height, from, 0, 0, info.bmWidth, std::abs(info.bmHeight), SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+    DeleteObject(art);
+    return scaled;
 }
 
 }  // namespace
@@ -189,8 +218,8 @@ LRESULT FileDialog::OnInitDialog() {
         column.iSubItem = c;
         ListView_InsertColumn(listView_, c, &column);
     }
-    modeBitmaps_[0] = LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_FILE_DETAILS));
-    modeBitmaps_[1] = LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_FILE_PLAIN_LIST));
+    modeBitmaps_[0] = ScreenSizedBitmap(LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_FILE_DETAILS)));
+    modeBitmaps_[1] = ScreenSizedBitmap(LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_FILE_PLAIN_LIST)));
     SetListMode(listMode_);
 
     if (request_->title) SetDlgItemTextW(hwnd_, kTitleControlId, request_->title);

@@ -116,6 +116,10 @@ LRESULT FolderTreePopup::OnInitDialog() {
     DialogBase::OnInitDialog();
     LoadStringW(instance_, IDS_MY_DEVICE, myDevice_, 64);
     if (!myDevice_[0]) lstrcpyW(myDevice_, u"My Device");
+    // The shell's title bar keeps naming the chooser.
+    WCHAR caption[64] = {};
+    GetWindowTextW(parent_, caption, 64);
+    SetWindowTextW(hwnd_, caption);
     MoveWindow(hwnd_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top, FALSE);
     RECT client;
     GetClientRect(hwnd_, &client);
