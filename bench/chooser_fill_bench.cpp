@@ -1,8 +1,7 @@
 // Filling and sorting the file chooser for a folder of 10 000 files, against
-// `ls -l` and `ls -lS` of the same folder. Three measurements of the
+// `ls -l` and `ls -lS` of the same folder. Two measurements of the
 // chooser: the list alone (enumerate, every entry's name, size, date and
-// type name, sort by size), the list with a cold type cache, and the
-// chooser's window (the dialog created on the folder in details mode and
+// type name, sort by size) and the chooser's window (the dialog created on the folder in details mode and
 // painted, sorted by a tap on the Size header and painted again). The peers
 // are whole processes (`ls` started per run, output to /dev/null); the
 // chooser runs in this process. Medians of the runs, then the ratios.
