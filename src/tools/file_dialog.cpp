@@ -387,7 +387,6 @@ void FileDialog::Confirm() {
     case ChoiceVerdict::Accept: break;
     }
     lstrcpynW(request_->path, choice.path.c_str(), MAX_PATH);
-    SaveListViewMode(listMode_);
     End(IDOK);
 }
 
@@ -466,6 +465,8 @@ LRESULT FileDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_DESTROY:
+        // However the dialog closes, the list mode is kept for the next call.
+        SaveListViewMode(listMode_);
         for (HBITMAP& b : modeBitmaps_) {
             if (b) DeleteObject(b);
             b = nullptr;
@@ -524,12 +525,20 @@ bool FileDialog::OnNotify(int id, NMHDR* header, LRESULT* result) {
 bool FileDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     switch (id) {
-    case IDOK: Confirm(); return true;
-    case IDCANCEL:
-    case IDC_FILE_CANCEL:
-        SaveListViewMode(listMode_);
-        End(IDCANCEL);
+    case IDOK: {
+        // The Action key on a selected folder in the list opens it; anywhere
+        // else it confirms.
+        const int selected = ListView_GetNextItem(listView_, -1, LVNI_SELECTED);
+        const FileEntry* entry = list_.Entry(selected);
+        if (GetFocus() == listView_ && entry && entry->IsFolder()) {
+            Activate(selected);
+        } else {
+            Confirm();
+        }
         return true;
+    }
+    case IDCANCEL:
+    case IDC_FILE_CANCEL: End(IDCANCEL); return true;
     case IDC_FILE_UP: GoUp(); return true;
     case IDC_FILE_LIST_MODE: SetListMode(listMode_ == kPlainList ? kDetails : kPlainList); return true;
     case IDC_FILE_FOLDER:

@@ -255,6 +255,10 @@ TEST_F(FileDialogTest, HoldingOnlySelectsAndEmptySpaceClearsAnUnpresetName) {
             EXPECT_EQ(Name(), u"");
             EXPECT_EQ(Dialog()->Folder(), u"\\My Documents");
         })},
+        // The Action key on the selected folder opens it.
+        {Press(IDOK)},
+        {Check([] { EXPECT_EQ(Dialog()->Folder(), u"\\My Documents\\scans"); })},
+        {Press(IDC_FILE_UP)},
         {Press(IDC_FILE_UP)},
         {Check([] { EXPECT_EQ(Dialog()->Folder(), u"\\"); })},
         {Press(IDC_FILE_UP)},
