@@ -283,6 +283,40 @@ TEST_F(FileDialogTest, FolderModeIgnoresFilesAndAnswersWithTheFolder) {
     EXPECT_EQ(std::u16string(request.path), u"\\My Documents\\scans");
 }
 
+TEST_F(FileDialogTest, LinksCarryTheLinkOverlayWhereverTheSortPutsThem) {
+    MakeFile("My Documents/scans/shortcut.lnk", 100);
+    FileDialogRequest request;
+    lstrcpyW(request.path, u"\\My Documents\\scans");
+    auto overlays = [] {
+        std::u16string marked;
+        for (int i = 0; i < ListView_GetItemCount(List()); ++i) {
+            if (ListView_GetItemState(List(), i, LVIS_OVERLAYMASK) == UINT(INDEXTOOVERLAYMASK(1))) {
+                marked += ItemText(i, 0) + u";";
+            }
+        }
+        return marked;
+    };
+    const int result = Run(&request, {
+        Check([&] { EXPECT_EQ(overlays(), u"shortcut.lnk;"); }),
+        [] {
+            NMLISTVIEW nm = {};
+            nm.hdr.hwndFrom = List();
+            nm.hdr.idFrom = IDC_FILE_LIST;
+            nm.hdr.code = LVN_COLUMNCLICK;
+            nm.iItem = -1;
+            nm.iSubItem = 1;
+            SendMessageW(Chooser(), WM_NOTIFY, IDC_FILE_LIST, reinterpret_cast<LPARAM>(&nm));
+            return true;
+        },
+        Check([&] {
+            EXPECT_EQ(ItemText(0, 0), u"shortcut.lnk");  // the smallest
+            EXPECT_EQ(overlays(), u"shortcut.lnk;");
+        }),
+        Press(IDCANCEL),
+    });
+    EXPECT_EQ(result, 0);
+}
+
 // ---- Saving ----------------------------------------------------------------------------------
 
 TEST_F(FileDialogTest, SavingAsksBeforeReplacingAndRefusesWhatTheRulesForbid) {
