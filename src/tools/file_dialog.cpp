@@ -447,10 +447,8 @@ LRESULT FileDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case MSG_CHANGE_FOLDER: {
         auto* folder = reinterpret_cast<LPCWSTR>(wParam);
-        if (folder && lstrlenW(folder) <= int(kMaxPathChars)) {
-            ClearNameUnlessPreset();
-            ChangeFolder(folder);
-        }
+        // As a tap on a folder in the list: the name field stays as it is.
+        if (folder && lstrlenW(folder) <= int(kMaxPathChars)) ChangeFolder(folder);
         return 0;
     }
     case WM_SIZE:
