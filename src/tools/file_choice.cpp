@@ -39,6 +39,12 @@ std::u16string LastComponent(const std::u16string& path) {
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
+std::u16string JoinFolder(const std::u16string& folder, const std::u16string& name) {
+    std::u16string path = folder;
+    if (path.empty() || path.back() != u'\\') path += u'\\';
+    return path + name;
+}
+
 std::u16string ExtensionOfName(const std::u16string& name) {
     const size_t dot = name.rfind(u'.');
     return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);

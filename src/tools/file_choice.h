@@ -16,6 +16,8 @@ constexpr size_t kMaxPathChars = MAX_PATH - 1;
 std::u16string WithoutTrailingSlash(std::u16string path);
 std::u16string ParentFolder(const std::u16string& path);
 std::u16string LastComponent(const std::u16string& path);
+// `name` inside `folder` (one "\" between them).
+std::u16string JoinFolder(const std::u16string& folder, const std::u16string& name);
 // The text after the last "." of a name, empty without one.
 std::u16string ExtensionOfName(const std::u16string& name);
 // Whether `extension` is one of a NUL-separated list ended by an empty

@@ -46,12 +46,6 @@ constexpr int kLabelWidth = 26;
 constexpr int kSmallButton = 16;
 constexpr int kButtonWidth = 40;
 
-std::u16string JoinFolder(const std::u16string& folder, const std::u16string& name) {
-    std::u16string path = folder;
-    if (path.empty() || path.back() != u'\\') path += u'\\';
-    return path + name;
-}
-
 std::u16string WindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::u16string text(static_cast<size_t>(length) + 1, u'\0');
@@ -213,7 +207,7 @@ LRESULT FileDialog::OnInitDialog() {
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         column.fmt = kColumns[c].format;
         // Widths are given for 240x320; a large screen draws everything twice as big.
-        column.cx = kColumns[c].width * (GetSystemMetrics(SM_CXSCREEN) >= 480 ? 2 : 1);
+        column.cx = kColumns[c].width * GetSystemMetrics(SM_CXSMICON) / 16;
         column.pszText = const_cast<LPWSTR>(kColumns[c].title);
         column.iSubItem = c;
         ListView_InsertColumn(listView_, c, &column);

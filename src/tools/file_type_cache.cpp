@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/wstr.h"
+#include "tools/file_choice.h"
 
 namespace {
 
@@ -40,12 +41,6 @@ FileTypeInfo AskShell(const std::u16string& path, DWORD attributes) {
     return result;
 }
 
-std::u16string Join(const std::u16string& folder, const std::u16string& name) {
-    std::u16string path = folder;
-    if (path.empty() || path.back() != u'\\') path += u'\\';
-    return path + name;
-}
-
 }  // namespace
 
 FileTypeInfo LookUpFileType(const std::u16string& folder, const std::u16string& name, DWORD attributes) {
@@ -55,7 +50,7 @@ FileTypeInfo LookUpFileType(const std::u16string& folder, const std::u16string& 
             const DWORD windows = GetFileAttributesW(u"\\Windows");
             const bool useWindows = windows != INVALID_FILE_ATTRIBUTES && (windows & FILE_ATTRIBUTE_DIRECTORY);
             cache.folder = useWindows ? AskShell(u"\\Windows", FILE_ATTRIBUTE_DIRECTORY)
-                                      : AskShell(Join(folder, name), FILE_ATTRIBUTE_DIRECTORY);
+                                      : AskShell(JoinFolder(folder, name), FILE_ATTRIBUTE_DIRECTORY);
             cache.folderKnown = true;
         }
         return cache.folder;
@@ -67,12 +62,12 @@ FileTypeInfo LookUpFileType(const std::u16string& folder, const std::u16string& 
             if (extension != cached) continue;
             auto found = cache.byExtension.find(extension);
             if (found != cache.byExtension.end()) return found->second;
-            FileTypeInfo info = AskShell(Join(folder, name), attributes);
+            FileTypeInfo info = AskShell(JoinFolder(folder, name), attributes);
             cache.byExtension.emplace(extension, info);
             return info;
         }
     }
-    return AskShell(Join(folder, name), attributes);
+    return AskShell(JoinFolder(folder, name), attributes);
 }
 
 HIMAGELIST SystemSmallIcons() {

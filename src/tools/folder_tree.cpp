@@ -18,12 +18,6 @@ namespace {
 constexpr UINT MSG_TAKE_PEN = WM_APP + 1;
 constexpr int kTreeId = 100;
 
-std::u16string JoinFolder(const std::u16string& folder, const std::u16string& name) {
-    std::u16string path = folder;
-    if (path.empty() || path.back() != u'\\') path += u'\\';
-    return path + name;
-}
-
 bool IsShownFolder(const WIN32_FIND_DATAW& found) {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     const std::u16string name = found.cFileName;
