@@ -271,9 +271,17 @@ TEST_F(FileDialogTest, HoldingOnlySelectsAndEmptySpaceClearsAnUnpresetName) {
 
 TEST_F(FileDialogTest, FolderModeIgnoresFilesAndAnswersWithTheFolder) {
     FileDialogRequest request;
-    request.flags = kChooseFolder;
+    request.flags = kChooseFolder | kChooseNotFullScreen;
     const int result = Run(&request, Join({
-        {Check([] { EXPECT_EQ(ListView_GetItemCount(List()), 1); })},  // only "scans"
+        {Check([] {
+            EXPECT_EQ(ListView_GetItemCount(List()), 1);  // only "scans"
+            // 0x100: the dialog keeps its template's size, and its controls fit in it.
+            RECT dialog, cancel;
+            GetWindowRect(Chooser(), &dialog);
+            GetWindowRect(Item(IDC_FILE_CANCEL), &cancel);
+            EXPECT_LE(cancel.bottom, dialog.bottom);
+            EXPECT_LE(cancel.right, dialog.right);
+        })},
         TapItem(u"scans"),
         {[] { return Dialog()->Folder() == u"\\My Documents\\scans"; }},
         {Check([] { EXPECT_EQ(ListView_GetItemCount(List()), 0); })},
