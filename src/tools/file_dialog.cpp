@@ -12,6 +12,7 @@
 #include <shellapi.h>
 #include <winreg.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/shell_helpers.h"
@@ -430,7 +431,9 @@ void FileDialog::ShowFolderTree() {
     HWND display = GetDlgItem(hwnd_, IDC_FILE_FOLDER);
     RECT below;
     GetWindowRect(display, &below);
-    RECT area = {below.left, below.bottom, below.right, GetSystemMetrics(SM_CYSCREEN) - kTreeBottomMargin};
+    // The margin is in 240x320 pixels; a large screen doubles it as it does everything.
+    const int margin = kTreeBottomMargin * std::max(1, GetSystemMetrics(SM_CXSMICON) / 16);
+    RECT area = {below.left, below.bottom, below.right, GetSystemMetrics(SM_CYSCREEN) - margin};
     if (area.bottom <= area.top) area.bottom = area.top + 1;
     FolderTreePopup popup(hwnd_, instance_, folder_, area);
     popup.DoModal();
