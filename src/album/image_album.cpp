@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "album/album_file.h"
+#include "app/file_chooser.h"
 #include "image/file_type_table.h"
 #include "image/image_library.h"
 #include "platform/wstr.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -450,12 +452,30 @@ ImageEntry* ImageAlbum::Step(int code, bool* endReached) {
     return items_[current];
 }
 
-LoadError ImageAlbum::Save(HWND owner, HINSTANCE instance) {
-    (void)owner;
-    (void)instance;
-    // The save dialog proposes albumFile (or "New.mab" in baseFolder) and
-    // calls SaveFile; until the file chooser exists this is a cancel.
-    return kLoadOk;
+LoadError ImageAlbum::Save(HWND owner, HINSTANCE instance, bool* saved) {
+    if (saved) *saved = false;
+    FileChooser chooser = CurrentFileChooser();
+    if (!chooser) return kLoadOk;
+    WCHAR title[64] = {}, button[32] = {};
+    LoadStringW(instance, IDS_SAVE_IMAGES, title, 64);
+    LoadStringW(instance, IDS_SAVE, button, 32);
+    FileDialogRequest request;
+    request.owner = owner;
+    request.instance = instance;
+    request.extensions = u"mab\0";
+    request.title = title;
+    request.buttonText = button;
+    request.flags = kChooseToSave;
+    // The album's own file, else a new one beside its pictures.
+    if (albumFile[0]) {
+        CopyPath(request.path, albumFile);
+    } else if (!JoinToBase(u"New.mab", request.path)) {
+        request.path[0] = 0;
+    }
+    if (!chooser(&request)) return kLoadOk;
+    const LoadError result = SaveFile(request.path);
+    if (result == kLoadOk && saved) *saved = true;
+    return result;
 }
 
 LoadError ImageAlbum::SaveFile(LPCWSTR path) {

@@ -75,9 +75,11 @@ public:
     // Joins a name to baseFolder the same way; false when it does not fit.
     bool JoinToBase(LPCWSTR name, WCHAR* out, size_t outChars = MAX_PATH) const;
 
-    // Asks for a file with the save dialog and writes it. Until the file
-    // chooser exists this returns 0 (what cancelling returns) without writing.
-    LoadError Save(HWND owner, HINSTANCE instance);
+    // Asks for a file with the installed file chooser (proposing albumFile,
+    // else "New.mab" in baseFolder) and writes it there with SaveFile. 0 also
+    // when the user cancels or no chooser is installed; *saved (may be null)
+    // tells whether a file was written.
+    LoadError Save(HWND owner, HINSTANCE instance, bool* saved = nullptr);
     // Writes the album file to `path` (through a temporary file that replaces
     // the old one only when complete): 0, 5 cannot create, 7 write error.
     // albumFile becomes path on success.

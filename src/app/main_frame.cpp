@@ -5,6 +5,7 @@
 #include <aygshell.h>
 
 #include <cmath>
+#include <string>
 
 #include "app/about_box.h"
 #include "app/application.h"
@@ -61,7 +62,7 @@ int g_buttonCount = 0;
 // Commands whose work another subsystem does and which this build does not
 // have yet: they stay disabled, so that no enabled command does nothing.
 const UINT kNotYetAvailable[] = {
-    IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_SAVE_ALBUM,       IDM_RECORD_SOUND,
+    IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_RECORD_SOUND,
     IDM_SAVE_SNAPSHOT, IDM_OPEN_URL,          IDM_CONTRAST_BRIGHTNESS,
     IDM_SAVE_SCREENSHOT, IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
     IDM_PROPERTIES,
@@ -79,14 +80,9 @@ bool InRange(UINT id, UINT first, UINT last) { return id >= first && id <= last;
 // The stop sound of a refused command.
 void Refuse() { MessageBeep(MB_ICONASTERISK); }
 
-FileChooser g_chooser = nullptr;
-
 }  // namespace
 
 MainFrame* TheMainFrame() { return g_mainFrame; }
-
-void SetFileChooser(FileChooser chooser) { g_chooser = chooser; }
-FileChooser CurrentFileChooser() { return g_chooser; }
 
 bool OfferDicomExtension(HWND owner, HINSTANCE instance, LPWSTR path) {
     WCHAR question[128], caption[32];
@@ -329,7 +325,7 @@ int MainFrame::IsCommandEnabled(UINT id) {
     if (NotYetAvailable(id)) return 0;
     switch (id) {
     case IDM_OPEN: case IDM_OPEN_FROM_BAR: case IDM_ADD_IMAGES:
-        return g_chooser && !busy && !playing;
+        return CurrentFileChooser() && !busy && !playing;
     case IDM_SYSTEM_INFO: case IDM_OPTIONS: case IDM_OPEN_URL: case IDM_QUERY_RETRIEVE:
         return !busy && !playing;
     case IDM_PREVIOUS_IMAGE: case IDM_FIRST_IMAGE:
@@ -360,7 +356,8 @@ int MainFrame::IsCommandEnabled(UINT id) {
         InRange(id, IDM_ZOOM_RECT_FIRST, IDM_ZOOM_RECT_LAST)) {
         return imageShown && !externalPlayer;
     }
-    if (id == IDM_DELETE_IMAGE || id == IDM_SAVE_ALBUM || InRange(id, IDM_SORT_BY_NAME, IDM_ALL_AUTO_LANDSCAPE) ||
+    if (id == IDM_SAVE_ALBUM) return CurrentFileChooser() && count > 0 && !slideShow && !playing;
+    if (id == IDM_DELETE_IMAGE || InRange(id, IDM_SORT_BY_NAME, IDM_ALL_AUTO_LANDSCAPE) ||
         id == IDM_SAVE_SNAPSHOT || id == IDM_SAVE_VIEW) {
         return count > 0 && !slideShow && !playing;
     }
@@ -670,16 +667,50 @@ void MainFrame::OpenRecent(UINT command) {
 void MainFrame::OpenWithDialog(bool add) {
     if (!dialogFolder_[0]) lstrcpynW(dialogFolder_, options_.currentFile, MAX_PATH);
     StopSlideShow();
-    WCHAR chosen[MAX_PATH] = {};
-    if (!g_chooser || !g_chooser(hwnd_, instance_, add, dialogFolder_, chosen)) {
+    FileChooser chooser = CurrentFileChooser();
+    if (!chooser) return;
+    // Open also offers albums; Add only what the image library reads.
+    std::u16string extensions;
+    if (TheImageLibrary()) TheImageLibrary()->ExtensionList(&extensions);
+    if (extensions.empty()) extensions.push_back(0);
+    if (!add) extensions.insert(extensions.size() - 1, std::u16string(u"mab", 4));
+    WCHAR title[64], button[32];
+    lstrcpynW(title, LoadResString(IDS_ADD_IMAGES_HINT, instance_), 64);
+    lstrcpynW(button, LoadResString(IDS_ADD, instance_), 32);
+    FileDialogRequest request;
+    request.owner = hwnd_;
+    request.instance = instance_;
+    request.extensions = extensions.c_str();
+    request.title = title;
+    request.buttonText = add ? button : nullptr;
+    request.flags = kChooseToOpen;
+    // The remembered folder goes in and the choice comes back into it, so the
+    // next Open starts where this one ended.
+    lstrcpynW(request.path, dialogFolder_, MAX_PATH);
+    if (!chooser(&request)) {
         if (!dialogFolder_[0]) lstrcpyW(dialogFolder_, u"\\");
         return;
     }
+    lstrcpynW(dialogFolder_, request.path, MAX_PATH);
     WCHAR path[MAX_PATH];
     bool pattern = false;
-    if (!ResolveChosenPath(chosen, path, &pattern)) return;
+    if (!ResolveChosenPath(request.path, path, &pattern)) return;
     if (!pattern && LacksExtension(path) && !OfferDicomExtension(hwnd_, instance_, path)) return;
     if (OpenFile(path, add) >= 0) recentFiles_.Add(path);
+}
+
+void MainFrame::SaveAlbum() {
+    StopSlideShow();
+    bool saved = false;
+    const LoadError result = album_.Save(hwnd_, instance_, &saved);
+    if (result != kLoadOk) {
+        ReportOpenError(result);
+        return;
+    }
+    if (!saved) return;  // cancelled
+    UpdateTitle();
+    lstrcpynW(options_.currentFile, album_.albumFile, MAX_PATH);
+    recentFiles_.Add(album_.albumFile);
 }
 
 
@@ -795,6 +826,7 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     case IDM_OPEN: case IDM_OPEN_FROM_BAR: OpenWithDialog(false); return true;
     case IDM_ADD_IMAGES: OpenWithDialog(true); return true;
+    case IDM_SAVE_ALBUM: SaveAlbum(); return true;
     case IDM_HELP:
         StopSlideShow();
         if (!ShowHelp(kHelpFile)) {

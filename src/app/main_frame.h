@@ -11,6 +11,7 @@
 
 #include "album/image_album.h"
 #include "album/thumbnail_bar.h"
+#include "app/file_chooser.h"
 #include "app/frame_window.h"
 #include "app/main_frame_messages.h"
 #include "app/pane_container.h"
@@ -58,13 +59,6 @@ bool ResolveChosenPath(LPCWSTR chosen, LPWSTR path, bool* isPattern);
 // "." as the last character.
 bool LacksExtension(LPCWSTR path);
 
-// The open-file dialog: shows the chooser on `folder` (Add: its confirm
-// button reads "Add"; Open also offers album files) and writes the chosen
-// path; false when cancelled. Installed by the file chooser; while none is,
-// Open and Add are disabled.
-typedef bool (*FileChooser)(HWND owner, HINSTANCE instance, bool add, LPCWSTR folder, LPWSTR chosen);
-void SetFileChooser(FileChooser chooser);
-FileChooser CurrentFileChooser();
 
 // Offers the DICOM extension for a file without one; Yes renames the file
 // to the name with "." (when it had none) and "dcm" appended and updates
@@ -144,6 +138,7 @@ private:
     void ShowAbout();
     void OpenRecent(UINT command);
     void OpenWithDialog(bool add);
+    void SaveAlbum();
     void SetRotationOfAll(bool rotateToFit, int rotation);
     void OnScreenCaptureKey();
     void SetItemText(HMENU menu, UINT id, UINT stringId);

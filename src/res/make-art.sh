@@ -221,3 +221,24 @@ thumb thumb_fill.bmp 16 \
     -draw 'rectangle 9,12 13,13' -draw 'rectangle 12,9 13,13' \
     -fill '#729fcf' -draw 'rectangle 6,6 9,9'
 # (end of thumbnails)
+
+# ---- the file chooser ---------------------------------------------------------------
+#   file_details.bmp       290  16x16: rows with a name and its size (details mode)
+#   file_list.bmp          291  16x16: two columns of small icons and names (plain list)
+# Drawn on the button face like the thumbnail pictures.
+thumb file_details.bmp 16 \
+    -fill white -stroke "$outline" -strokewidth 1 -draw 'rectangle 0,1 15,14' \
+    -fill '#729fcf' -stroke none -draw 'rectangle 1,2 14,4' \
+    -fill "$outline" -draw 'rectangle 2,6 8,6' -draw 'rectangle 11,6 13,6' \
+    -draw 'rectangle 2,9 8,9' -draw 'rectangle 11,9 13,9' \
+    -draw 'rectangle 2,12 8,12' -draw 'rectangle 11,12 13,12' \
+    -fill '#888a85' -draw 'rectangle 10,5 10,13'
+thumb file_list.bmp 16 \
+    -fill white -stroke "$outline" -strokewidth 1 -draw 'rectangle 0,1 15,14' \
+    -fill '#edd400' -stroke none \
+    -draw 'rectangle 2,3 3,4' -draw 'rectangle 2,7 3,8' -draw 'rectangle 2,11 3,12' \
+    -draw 'rectangle 9,3 10,4' -draw 'rectangle 9,7 10,8' \
+    -fill "$outline" \
+    -draw 'rectangle 5,4 7,4' -draw 'rectangle 5,8 7,8' -draw 'rectangle 5,12 7,12' \
+    -draw 'rectangle 12,4 14,4' -draw 'rectangle 12,8 14,8'
+# (end of the file chooser)

@@ -278,3 +278,23 @@
 #define IDC_REORDER_SORT_SIZE 21275
 #define IDC_REORDER_SORT_DATE 21276
 // (end of thumbnails)
+
+// ---- file chooser ----
+// The system's own file chooser (file_dialog.rc) and its folder-tree popup.
+#define IDD_FILE_DIALOG 600
+#define IDD_FOLDER_TREE 601            // the popup under the folder display (empty; the tree is made in code)
+#define IDC_FILE_LIST 701
+#define IDC_FILE_UP 702
+#define IDC_FILE_NAME 703
+#define IDC_FILE_FOLDER 704            // the folder display: icon, path, drop-down arrow
+#define IDC_FILE_LIST_MODE 705
+#define IDC_FILE_CANCEL 706
+#define IDC_FILE_NAME_LABEL 707
+#define IDC_FILE_FOLDER_LABEL 708
+#define IDB_FILE_DETAILS 290           // the list-mode button in details mode, 16x16
+#define IDB_FILE_PLAIN_LIST 291        // ... in plain-list mode
+#define IDS_WARNING_CAPS 413
+#define IDS_ERR_FILE_NOT_FOUND 415
+#define IDS_NO_WILDCARDS 472
+#define IDS_MY_DEVICE 479
+// (end of file chooser)

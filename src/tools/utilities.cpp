@@ -2,10 +2,12 @@
 
 #include <memory>
 
+#include "app/file_chooser.h"
 #include "app/main_frame.h"
 #include "app/options_sheet.h"
 #include "app/utility_hooks.h"
 #include "tools/associations_page.h"
+#include "tools/file_dialog.h"
 #include "tools/vga_output.h"
 
 namespace {
@@ -23,4 +25,5 @@ void InstallUtilities() {
     hooks.externalOutputCommand = RunExternalOutputCommand;
     hooks.releaseExternalOutputs = ReleaseExternalOutputs;
     SetUtilityHooks(hooks);
+    SetFileChooser(ShowFileDialog);
 }

@@ -332,9 +332,9 @@ TEST_F(MainFrameTest, OpenDialogPathsAreResolvedAndExtensionsJudged) {
 WCHAR g_chosen[MAX_PATH];
 int g_answer = IDNO;
 int g_boxes = 0;
-bool PickChosen(HWND, HINSTANCE, bool, LPCWSTR, LPWSTR chosen) {
-    lstrcpyW(chosen, g_chosen);
-    return true;
+int PickChosen(FileDialogRequest* request) {
+    lstrcpyW(request->path, g_chosen);
+    return 1;
 }
 void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD) {
     HWND box = GetActiveWindow();
@@ -860,3 +860,111 @@ TEST_F(ViewerTest, DeletingTheCurrentImageShowsItsNeighbour) {
 }
 
 }  // namespace
+
+namespace {
+
+// A chooser that records what it was asked and answers from a script of
+// paths (empty: cancel).
+struct AskedRequest {
+    std::u16string title, button, path;
+    std::vector<std::u16string> extensions;
+    DWORD flags = 0;
+};
+std::vector<AskedRequest> g_asked;
+std::vector<std::u16string> g_answers;
+int RecordingChooser(FileDialogRequest* request) {
+    AskedRequest asked;
+    asked.title = request->title ? request->title : u"";
+    asked.button = request->buttonText ? request->buttonText : u"";
+    asked.path = request->path;
+    for (LPCWSTR e = request->extensions; e && *e; e += lstrlenW(e) + 1) asked.extensions.push_back(e);
+    asked.flags = request->flags;
+    g_asked.push_back(asked);
+    const std::u16string answer = g_answers.empty() ? u"" : g_answers.front();
+    if (!g_answers.empty()) g_answers.erase(g_answers.begin());
+    if (answer.empty()) return 0;
+    lstrcpyW(request->path, answer.c_str());
+    return 1;
+}
+
+bool Lists(const std::vector<std::u16string>& list, const char16_t* item) {
+    for (const auto& e : list) {
+        if (e == item) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Open and Add ask with the hint title, wildcards and "*.*"; Open also offers
+// albums and Add says so on its button; the remembered folder goes in and the
+// choice comes back into it for the next call.
+TEST_F(ViewerTest, OpenAndAddAskTheChooserWithTheirRequestAndRememberWhereTheyEnded) {
+    for (const char* name : {"a.bmp", "b.bmp"}) MakeImage(name);
+    CreateDirectoryW(u"\\My Documents\\more", nullptr);
+    MainFrame* frame = Start(u"\\My Documents\\a.bmp");
+    WaitForLoader();
+    SetFileChooser(RecordingChooser);
+    g_asked.clear();
+    g_answers = {u"\\My Documents\\b.bmp", u"", u"\\My Documents\\a.bmp"};
+    Command(IDM_OPEN);
+    WaitForLoader();
+    Command(IDM_ADD_IMAGES);
+    Command(IDM_OPEN_FROM_BAR);
+    WaitForLoader();
+    SetFileChooser(nullptr);
+    ASSERT_EQ(g_asked.size(), 3u);
+    const AskedRequest& open = g_asked[0];
+    EXPECT_EQ(open.title, u"Add image(s) [*? allowed]");
+    EXPECT_EQ(open.button, u"");
+    EXPECT_EQ(open.flags, 0xA0u);
+    EXPECT_TRUE(Lists(open.extensions, u"mab"));
+    EXPECT_TRUE(Lists(open.extensions, u"dcm"));
+    EXPECT_TRUE(Lists(open.extensions, u"bmp"));
+    EXPECT_EQ(open.path, u"\\My Documents\\a.bmp");  // the current file at first
+    const AskedRequest& add = g_asked[1];
+    EXPECT_EQ(add.button, u"Add");
+    EXPECT_FALSE(Lists(add.extensions, u"mab"));
+    EXPECT_TRUE(Lists(add.extensions, u"bmp"));
+    EXPECT_EQ(add.path, u"\\My Documents\\b.bmp");  // where the Open ended
+    // The cancelled Add left the remembered path alone.
+    EXPECT_EQ(g_asked[2].path, u"\\My Documents\\b.bmp");
+    EXPECT_EQ(std::u16string(frame->CurrentFile()), u"\\My Documents\\a.bmp");
+}
+
+// Save (17024) is offered once a chooser exists and the album has entries;
+// it asks for an album file, and after a save the title names the album and
+// the current file and the recent list are the album file. A cancel changes
+// nothing.
+TEST_F(ViewerTest, SavingTheAlbumAsksForAnAlbumFileAndMakesItTheCurrentFile) {
+    for (const char* name : {"a.bmp", "b.bmp"}) MakeImage(name);
+    MainFrame* frame = Start(u"\\My Documents\\*.*");
+    WaitForLoader();
+    EXPECT_EQ(frame->IsCommandEnabled(IDM_SAVE_ALBUM), 0);  // no chooser
+    SetFileChooser(RecordingChooser);
+    EXPECT_EQ(frame->IsCommandEnabled(IDM_SAVE_ALBUM), 1);
+    g_asked.clear();
+    g_answers = {u"", u"\\My Documents\\trip.mab"};
+    Command(IDM_SAVE_ALBUM);
+    EXPECT_EQ(std::u16string(frame->CurrentFile()), u"\\My Documents\\*.*");
+    EXPECT_EQ(GetFileAttributesW(u"\\My Documents\\New.mab"), INVALID_FILE_ATTRIBUTES);
+    Command(IDM_SAVE_ALBUM);
+    SetFileChooser(nullptr);
+    ASSERT_EQ(g_asked.size(), 2u);
+    EXPECT_EQ(g_asked[0].title, u"Save images...");
+    EXPECT_EQ(g_asked[0].button, u"Save");
+    EXPECT_EQ(g_asked[0].flags, 0x14u);
+    EXPECT_EQ(g_asked[0].extensions, std::vector<std::u16string>{u"mab"});
+    EXPECT_EQ(g_asked[0].path, u"\\My Documents\\New.mab");
+    EXPECT_NE(GetFileAttributesW(u"\\My Documents\\trip.mab"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(std::u16string(frame->CurrentFile()), u"\\My Documents\\trip.mab");
+    EXPECT_EQ(std::u16string(frame->Recent().Entry(0)), u"\\My Documents\\trip.mab");
+    EXPECT_EQ(Title(), u"trip[a.bmp]");
+    // The next save proposes the album's own file.
+    SetFileChooser(RecordingChooser);
+    g_answers = {u""};
+    Command(IDM_SAVE_ALBUM);
+    SetFileChooser(nullptr);
+    ASSERT_EQ(g_asked.size(), 3u);
+    EXPECT_EQ(g_asked[2].path, u"\\My Documents\\trip.mab");
+}

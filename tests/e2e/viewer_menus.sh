@@ -3,8 +3,8 @@
 # by an automation script. The File menu, taller than the space above the
 # menu bar, opens between the navigation bar and the menu bar and scrolls,
 # leaving both bars as they were; a tap on its down arrow scrolls it. The
-# thumbnail's context menu greys what the frame's menus grey ("Open..." with
-# no file chooser, "Properties..." not built yet). Separator rows show the
+# thumbnail's context menu greys what the frame's menus grey ("Properties..."
+# not built yet; "Open..." enabled now that the file chooser is installed). Separator rows show the
 # menu's own colour, never what lay under the popup. Every screen is compared
 # pixel for pixel with a reference picture in tests/e2e/reference/ (checked
 # by eye when it was made); KESTRAVA_UPDATE_REFERENCE=1 rewrites them.

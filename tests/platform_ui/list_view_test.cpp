@@ -794,5 +794,36 @@ TEST_F(ListViewTest, DrawsSelectionIconsHeaderAndGridLines) {
     ImageList_Destroy(strip);
 }
 
+// An item's overlay state (a file chooser marks links so) draws the list's
+// overlay image over the item's icon, in every mode with small icons.
+TEST_F(ListViewTest, AnItemsOverlayStateDrawsTheOverlayOverItsIcon) {
+    HIMAGELIST strip = ImageList_LoadBitmap(Self(), MAKEINTRESOURCEW(IDB_LT_STRIP), 16, 1, CLR_DEFAULT);
+    ASSERT_NE(strip, nullptr);
+    ASSERT_TRUE(ImageList_SetOverlayImage(strip, 2, 1));  // the blue image is overlay 1
+    for (DWORD mode : {LVS_REPORT, LVS_LIST}) {
+        HWND lv = List(mode | LVS_SHAREIMAGELISTS, 2);
+        ListView_SetImageList(lv, strip, LVSIL_SMALL);
+        for (int i = 0; i < 2; ++i) {
+            LVITEMW item = {};
+            item.mask = LVIF_IMAGE;
+            item.iItem = i;
+            item.iImage = 0;
+            ListView_SetItem(lv, &item);
+        }
+        ListView_SetItemState(lv, 1, INDEXTOOVERLAYMASK(1), LVIS_OVERLAYMASK);
+        EXPECT_EQ(ListView_GetItemState(lv, 1, LVIS_OVERLAYMASK), UINT(INDEXTOOVERLAYMASK(1)));
+        UpdateWindow(lv);
+        auto iconCentre = [&](int i) {
+            RECT icon = Rect(lv, i, LVIR_ICON);
+            POINT p = OnScreen(lv, icon.left + 10, (icon.top + icon.bottom) / 2);
+            return gwes_test::ScreenPixel(p.x, p.y);
+        };
+        EXPECT_NE(iconCentre(0), AsOnScreen(RGB(0, 0, 255))) << "mode " << mode;
+        EXPECT_EQ(iconCentre(1), AsOnScreen(RGB(0, 0, 255))) << "mode " << mode;
+        DestroyWindow(lv);
+    }
+    ImageList_Destroy(strip);
+}
+
 }  // namespace
 }  // namespace list_tree_test

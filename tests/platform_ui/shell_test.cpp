@@ -308,4 +308,31 @@ TEST_F(ShellBarsTest, SystemIcons) {
     EXPECT_TRUE(DestroyIcon(withIcon.hIcon));
 }
 
+// A large screen draws everything twice as big: the system icons too. Each
+// size keeps its own list, so a later small screen gets its 16x16 icons back.
+TEST_F(ShellBarsTest, SystemIconsFollowTheScreensIconSize) {
+    auto iconSizes = [] {
+        std::pair<int, int> sizes;
+        for (UINT size : {SHGFI_SMALLICON, SHGFI_LARGEICON}) {
+            SHFILEINFOW info = {};
+            auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
+                u"a.dcm", 0, &info, sizeof(info), SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | size));
+            int cx = 0, cy = 0;
+            EXPECT_TRUE(ImageList_GetIconSize(list, &cx, &cy));
+            (size == SHGFI_SMALLICON ? sizes.first : sizes.second) = cx;
+        }
+        return sizes;
+    };
+    platform::DisplayOptions large;
+    large.root = root_;
+    large.screen = "480x640x16";
+    large.backend = "headless";
+    ASSERT_TRUE(platform::StartDisplay(large));
+    EXPECT_EQ(iconSizes(), std::make_pair(32, 64));
+    platform::DisplayOptions small = large;
+    small.screen = "240x320x16";
+    ASSERT_TRUE(platform::StartDisplay(small));
+    EXPECT_EQ(iconSizes(), std::make_pair(16, 32));
+}
+
 }  // namespace

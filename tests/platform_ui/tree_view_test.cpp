@@ -485,5 +485,35 @@ TEST_F(TreeViewTest, DrawsButtonsAndTheSelection) {
     EXPECT_EQ(screen(ql.right + 4, ql.top + 2), window);
 }
 
+// On a large screen the plus and minus boxes grow with the icons: twice the
+// size, with marks and frame two pixels thick.
+TEST_F(TreeViewTest, ALargeScreenDrawsTheButtonsTwiceAsBig) {
+    platform::DisplayOptions large;
+    large.root = root_;
+    large.screen = "480x640x16";
+    large.backend = "headless";
+    ASSERT_TRUE(platform::StartDisplay(large));
+    HWND tv = Tree();
+    HTREEITEM p = Add(tv, TVI_ROOT, u"parent");
+    Add(tv, p, u"child");
+    UpdateWindow(tv);
+    auto screen = [&](int x, int y) {
+        POINT s = OnScreen(tv, x, y);
+        return gwes_test::ScreenPixel(s.x, s.y);
+    };
+    const COLORREF mark = AsOnScreen(GetSysColor(COLOR_WINDOWTEXT)), window = AsOnScreen(GetSysColor(COLOR_WINDOW));
+    const COLORREF frame = AsOnScreen(GetSysColor(COLOR_BTNSHADOW));
+    RECT pl = Rect(tv, p, true);
+    const int cx = TreeView_GetIndent(tv) / 2, cy = (pl.top + pl.bottom) / 2;
+    EXPECT_EQ(screen(cx - 4, cy), mark);
+    EXPECT_EQ(screen(cx - 4, cy - 1), mark);  // two pixels thick
+    EXPECT_EQ(screen(cx, cy - 4), mark);
+    EXPECT_EQ(screen(cx - 1, cy - 4), mark);
+    EXPECT_EQ(screen(cx - 3, cy - 3), window);
+    EXPECT_EQ(screen(cx - 8, cy - 3), frame);
+    EXPECT_EQ(screen(cx - 7, cy - 3), frame);
+    EXPECT_EQ(screen(cx - 6, cy - 3), window);
+}
+
 }  // namespace
 }  // namespace list_tree_test

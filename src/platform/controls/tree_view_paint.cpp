@@ -75,14 +75,21 @@ void PaintLines(TreeView& tv, HDC dc, const Layout& l, int rowIndex, const RowPa
 }
 
 void PaintButton(HDC dc, const RECT& column, int cy, bool expanded, COLORREF back) {
+    // A large screen draws the box and its marks twice as big, as it does
+    // the icons beside it.
+    const int scale = std::max(1, GetSystemMetrics(SM_CXSMICON) / 16);
+    const int size = kButtonSize * scale - (scale - 1);  // odd: the marks sit in the middle
     int cx = (column.left + column.right) / 2;
-    RECT box = {cx - kButtonSize / 2, cy - kButtonSize / 2, cx - kButtonSize / 2 + kButtonSize,
-                cy - kButtonSize / 2 + kButtonSize};
+    RECT box = {cx - size / 2, cy - size / 2, cx - size / 2 + size, cy - size / 2 + size};
     Fill(dc, box, back);
-    FrameRect(dc, &box, GetSysColorBrush(COLOR_BTNSHADOW));
+    for (int i = 0; i < scale; ++i) {
+        RECT frame = {box.left + i, box.top + i, box.right - i, box.bottom - i};
+        FrameRect(dc, &frame, GetSysColorBrush(COLOR_BTNSHADOW));
+    }
     COLORREF mark = GetSysColor(COLOR_WINDOWTEXT);
-    Fill(dc, RECT{box.left + 2, cy, box.right - 2, cy + 1}, mark);
-    if (!expanded) Fill(dc, RECT{cx, box.top + 2, cx + 1, box.bottom - 2}, mark);
+    const int inset = 2 * scale, half = scale / 2;
+    Fill(dc, RECT{box.left + inset, cy - half, box.right - inset, cy - half + scale}, mark);
+    if (!expanded) Fill(dc, RECT{cx - half, box.top + inset, cx - half + scale, box.bottom - inset}, mark);
 }
 
 HFONT BoldFont(TreeView& tv) {

@@ -193,6 +193,20 @@
 #define CBS_UPPERCASE 0x2000L
 #define CBS_LOWERCASE 0x4000L
 
+// List view styles (the SDK's commctrl.h, which scripts may include, has
+// them; here they sit with the other controls' styles). commctrl.h defines
+// the same values, so each is guarded.
+#ifndef LVS_REPORT
+#define LVS_ICON 0x0000
+#define LVS_REPORT 0x0001
+#define LVS_SMALLICON 0x0002
+#define LVS_LIST 0x0003
+#define LVS_SINGLESEL 0x0004
+#define LVS_SHOWSELALWAYS 0x0008
+#define LVS_SHAREIMAGELISTS 0x0040
+#define LVS_NOSORTHEADER 0x8000
+#endif
+
 // Scroll bar control styles.
 #define SBS_HORZ 0x0000L
 #define SBS_VERT 0x0001L

@@ -5,9 +5,9 @@
 // describes it), else from the shell's own table of the file types the
 // system shows, else it is made as Windows does ("XYZ File", or "File" for a
 // name without extension). Folders are "Folder". The system image lists (one
-// of 16x16 and one of 32x32 icons) are made once and kept for the life of
-// the process: file, folder, open folder, image, movie, sound and DICOM
-// file, plus the shortcut arrow as overlay 1.
+// of small and one of large icons, 16x16 and 32x32 on a 240x320 screen) are
+// made once per size and kept for the life of the process: file, folder, open folder, image,
+// movie, sound and DICOM file, plus the shortcut arrow as overlay 1.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -207,15 +207,20 @@ HIMAGELIST MakeList(int size) {
     return list;
 }
 
-// The system image lists, made on first use and never destroyed.
+// The system image lists, made on first use and never destroyed: one pair
+// per icon size, which follows the screen (a large screen draws icons twice
+// as big).
 HIMAGELIST SystemList(bool small) {
-    static std::once_flag once;
-    static HIMAGELIST lists[2] = {nullptr, nullptr};
-    std::call_once(once, [] {
-        lists[0] = MakeList(16);
-        lists[1] = MakeList(32);
-    });
-    return lists[small ? 0 : 1];
+    static std::mutex lock;
+    static std::vector<std::pair<int, HIMAGELIST>> lists;
+    const int size = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto& [made, list] : lists) {
+        if (made == size) return list;
+    }
+    HIMAGELIST list = MakeList(size);
+    lists.push_back({size, list});
+    return list;
 }
 
 // ---- Names ------------------------------------------------------------------------------------
