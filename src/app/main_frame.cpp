@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/options_sheet.h"
 #include "app/shell_helpers.h"
+#include "app/utility_hooks.h"
 #include "image/image_library.h"
 #include "image/load_error.h"
 #include "res/resource.h"
@@ -67,6 +68,9 @@ const UINT kNotYetAvailable[] = {
 };
 
 bool NotYetAvailable(UINT id) {
+    // The utilities' commands are there once the program installed their hooks.
+    if (id == IDM_SYSTEM_INFO) return !CurrentUtilityHooks().showSystemInfo;
+    if (id == IDM_CLEANER) return !CurrentUtilityHooks().runCleaner;
     for (UINT c : kNotYetAvailable) {
         if (c == id) return true;
     }
@@ -804,6 +808,11 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     case IDM_ALL_LANDSCAPE: SetRotationOfAll(false, 90); return true;
     case IDM_ALL_AUTO_LANDSCAPE: SetRotationOfAll(true, 0); return true;
     case IDM_ABOUT: ShowAbout(); return true;
+    case IDM_SYSTEM_INFO: CurrentUtilityHooks().showSystemInfo(hwnd_); return true;
+    case IDM_CLEANER:
+        StopSlideShow();
+        CurrentUtilityHooks().runCleaner(this);
+        return true;
     case IDM_EXIT: DestroyWindow(hwnd_); return true;
     default: break;
     }
@@ -820,6 +829,8 @@ void MainFrame::OnDestroy() {
     SaveSettings(options_, recent_);
     StoreFileName(options_.currentFile);
     DeleteFileW(kTempLinkFile);
+    // Last: the cleaner's run at exit, without a question.
+    if (CurrentUtilityHooks().cleanOnExit) CurrentUtilityHooks().cleanOnExit(options_);
 }
 
 // ---- Messages ----------------------------------------------------------------------------------

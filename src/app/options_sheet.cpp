@@ -2,6 +2,7 @@
 #include "app/options_sheet.h"
 
 #include "app/colour_palette.h"
+#include "app/utility_hooks.h"
 #include "res/resource.h"
 
 namespace {
@@ -279,6 +280,8 @@ OptionsChanges OptionsSheet::Run(unsigned pages) {
 
 OptionsChanges RunOptionsSheet(HWND owner, SettingsBlock* settings, const RecentAddresses* recent) {
     OptionsSheet sheet(owner, settings, recent);
+    // The utilities' pages (Associations, Cleaner), when the program has them.
+    if (CurrentUtilityHooks().addOptionsPages) CurrentUtilityHooks().addOptionsPages(&sheet);
     return sheet.Run(OptionsSheet::kAll);
 }
 

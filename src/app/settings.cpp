@@ -107,7 +107,13 @@ void LoadSettings(SettingsBlock* block, RecentAddresses* recent) {
             for (const NumberValue& value : kNumbers) store.ReadNumber(value.name, &(block->*value.field));
             for (int i = 0; i < 3; ++i) store.ReadNumber(kCleanerCheckNames[i], &block->cleanerCheck[i]);
             for (int i = 0; i < 3; ++i) {
-                if (!store.ReadString(kCleanerFolderNames[i], block->cleanerFolder[i], MAX_PATH)) {
+                if (store.ReadString(kCleanerFolderNames[i], block->cleanerFolder[i], MAX_PATH)) continue;
+                // A stored folder too long for a path (or not a text) is no
+                // folder: the cleaner refuses it. The default in its place
+                // would have the cleaner empty a folder nobody chose.
+                if (store.HasValue(kCleanerFolderNames[i])) {
+                    block->cleanerFolder[i][0] = 0;
+                } else {
                     lstrcpynW(block->cleanerFolder[i], kCleanerDefaults[i], MAX_PATH);
                 }
             }

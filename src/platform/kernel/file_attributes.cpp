@@ -146,6 +146,36 @@ bool QueryHostFile(int fd, const std::string& hostPath, FileInfo* info) {
     return Query(HostObject{fd, nullptr}, hostPath, info);
 }
 
+bool QueryHostEntry(const std::string& hostPath, FileInfo* info) {
+    struct statx sx{};
+    if (statx(AT_FDCWD, hostPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+        return false;
+    }
+    if (!S_ISLNK(sx.stx_mode)) {
+        if (!QueryHostFile(hostPath, info)) return false;
+        if ((info->attributes & FILE_ATTRIBUTE_DIRECTORY) && IsProtectedHostFolder(info->device, info->inode)) {
+            info->attributes |= FILE_ATTRIBUTE_INROM;
+        }
+        return true;
+    }
+    // The link itself: nothing of its target but whether it is a folder, so
+    // that a caller can remove the link the way Windows removes folder links.
+    FileInfo result;
+    struct stat target;
+    result.attributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    if (stat(hostPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+        result.attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    }
+    if (IsDotName(hostPath)) result.attributes |= FILE_ATTRIBUTE_HIDDEN;
+    result.lastAccess = FromStatx(sx.stx_atime);
+    result.lastWrite = FromStatx(sx.stx_mtime);
+    result.creation = (sx.stx_mask & STATX_BTIME) ? FromStatx(sx.stx_btime) : result.lastWrite;
+    result.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    result.inode = sx.stx_ino;
+    *info = result;
+    return true;
+}
+
 FileInfo QueryMountPoint(DeviceMount mount, const std::string& hostPath) {
     FileInfo info;
     if (!QueryHostFile(hostPath, &info)) info = FileInfo{};
