@@ -70,9 +70,11 @@ void ApplyImageMemoryBudget() {
 
 void LoadFileName(LPWSTR buffer, DWORD capacity) {
     if (!buffer || capacity == 0) return;
-    lstrcpynW(buffer, kDefaultFileName, capacity);
     SettingsStore store(KESTRAVA_SETTINGS_BASE);
-    if (store.Open(u"Options", false)) store.ReadString(u"FileName", buffer, capacity);
+    // A failed read empties the buffer: the default takes its place then.
+    if (!store.Open(u"Options", false) || !store.ReadString(u"FileName", buffer, capacity)) {
+        lstrcpynW(buffer, kDefaultFileName, capacity);
+    }
 }
 
 void StoreFileName(LPCWSTR path) {

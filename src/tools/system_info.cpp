@@ -202,9 +202,15 @@ void SystemInfoDialog::DrawMemory(HDC dc, const RECT& r) {
     Text(dc, PercentText(gauge.storageOfTotal), r.left + inset, bar + inset, r.right, DT_LEFT);
     Text(dc, PercentText(gauge.programOfTotal), r.left, bar + inset, r.right - inset, DT_RIGHT);
     const int sizes = bar + inset + kLineOffset * s;
-    Text(dc, SizeText(values_.storeFree / kMegabyte, values_.storeSize / kMegabyte), r.left, sizes, r.right, DT_LEFT);
-    Text(dc, SizeText(values_.availPhys / kMegabyte, values_.totalPhys / kMegabyte), r.left, sizes, r.right,
-         DT_RIGHT);
+    const std::u16string storage = SizeText(values_.storeFree / kMegabyte, values_.storeSize / kMegabyte);
+    const std::u16string program = SizeText(values_.availPhys / kMegabyte, values_.totalPhys / kMegabyte);
+    Text(dc, storage, r.left, sizes, r.right, DT_LEFT);
+    // Sizes of gigabytes do not fit side by side: the program's goes below.
+    SIZE left = {}, right = {};
+    GetTextExtentPoint32W(dc, storage.c_str(), static_cast<int>(storage.size()), &left);
+    GetTextExtentPoint32W(dc, program.c_str(), static_cast<int>(program.size()), &right);
+    const bool fits = left.cx + right.cx + 2 * inset <= width;
+    Text(dc, program, r.left, fits ? sizes : sizes + kLineOffset * s, r.right, DT_RIGHT);
 }
 
 void SystemInfoDialog::DrawCard(HDC dc, const RECT& r) {

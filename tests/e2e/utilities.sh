@@ -16,7 +16,9 @@ WORK=$2
 CASE=$3
 REFERENCE="$(dirname "$0")/reference"
 rm -rf "$WORK"
-mkdir -p "$WORK/root/Windows" "$WORK/power/BAT0" "$WORK/power/AC"
+mkdir -p "$WORK/root/Windows" "$WORK/root/My Documents" "$WORK/power/BAT0" "$WORK/power/AC"
+# The picture the viewer opens at start ("\My Documents\*.*").
+convert -size 64x48 gradient:'#2050c0'-'#e0e0e0' "BMP3:$WORK/root/My Documents/picture.bmp"
 export KESTRAVA_DISPLAY=headless
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
@@ -66,17 +68,17 @@ quit
 SCRIPT
     # The rows of the host's disks (main memory and storage card) differ
     # from host to host.
-    check_reference dialog system-info 240x96+0+0
-    check_reference dialog system-info 240x150+0+170
+    check_reference dialog system-info 240x85+0+0
+    check_reference dialog system-info 240x110+0+210
     [ "$(differ "$WORK/dialog.png" "$WORK/after-settings.png" 240x320+0+0)" = 0 ] ||
         fail "a control-panel button changed the dialog"
     [ "$(differ "$WORK/dialog.png" "$WORK/closed.png" 240x320+0+0)" != 0 ] || fail "OK did not close the dialog"
     ;;
 cleaner)
-    mkdir -p "$WORK/root/Temp/c/sub" "$WORK/root/My Documents"
+    mkdir -p "$WORK/root/Temp/c/sub"
     printf 'x' > "$WORK/root/Temp/c/a.dcm"
     printf 'yy' > "$WORK/root/Temp/c/sub/b.dcm"
-    printf 'm' > "$WORK/root/My Documents/mine.dcm"
+    printf 'm' > "$WORK/root/My Documents/mine.txt"
     registry '"CleanerCheck2"=hex:01,00,00,00' '"CleanerFolder2"="\\Temp\\c"'
     run <<SCRIPT
 idle
@@ -94,7 +96,7 @@ SCRIPT
     check_reference report cleaner
     [ -d "$WORK/root/Temp/c" ] || fail "the cleaned folder itself went"
     [ -z "$(ls -A "$WORK/root/Temp/c")" ] || fail "the cleaned folder is not empty"
-    [ -s "$WORK/root/My Documents/mine.dcm" ] || fail "a folder not checked was cleaned"
+    [ -s "$WORK/root/My Documents/mine.txt" ] || fail "a folder not checked was cleaned"
     grep -q 'cleaner run on request: complete' "$WORK/root/Windows/Cleaner.log" || fail "the run is not logged"
     # At exit, without a question: a screenshot taken before quitting shows
     # no message box, and the folder is empty afterwards.
