@@ -71,8 +71,10 @@ void ApplyImageMemoryBudget() {
 void LoadFileName(LPWSTR buffer, DWORD capacity) {
     if (!buffer || capacity == 0) return;
     SettingsStore store(KESTRAVA_SETTINGS_BASE);
-    // A failed read empties the buffer: the default takes its place then.
-    if (!store.Open(u"Options", false) || !store.ReadString(u"FileName", buffer, capacity)) {
+    // No name stored opens the default folder; a stored one that cannot be
+    // read stays empty and is reported once.
+    const bool open = store.Open(u"Options", false);
+    if (!open || (!store.ReadString(u"FileName", buffer, capacity) && !store.HasValue(u"FileName"))) {
         lstrcpynW(buffer, kDefaultFileName, capacity);
     }
 }

@@ -91,12 +91,8 @@ FILETIME FromStatx(const statx_timestamp& t) {
     return FileTimeFromUnix(ts);
 }
 
-bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info) {
-    struct statx sx{};
-    int rc = object.fd >= 0
-                 ? statx(object.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx)
-                 : statx(AT_FDCWD, object.path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx);
-    if (rc != 0) return false;
+// What the host's statx said of an object that is not a link.
+void Compose(const HostObject& object, const std::string& hostPath, const struct statx& sx, FileInfo* info) {
     FileInfo result;
     result.attributes = ComposeAttributes(sx.stx_mode, ReadStored(object), IsDotName(hostPath));
     result.size = S_ISREG(sx.stx_mode) ? sx.stx_size : 0;
@@ -108,6 +104,15 @@ bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info
     result.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     result.inode = sx.stx_ino;
     *info = result;
+}
+
+bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info) {
+    struct statx sx{};
+    int rc = object.fd >= 0
+                 ? statx(object.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx)
+                 : statx(AT_FDCWD, object.path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx);
+    if (rc != 0) return false;
+    Compose(object, hostPath, sx, info);
     return true;
 }
 
@@ -152,7 +157,8 @@ bool QueryHostEntry(const std::string& hostPath, FileInfo* info) {
         return false;
     }
     if (!S_ISLNK(sx.stx_mode)) {
-        if (!QueryHostFile(hostPath, info)) return false;
+        // Not a link: what the look without following saw is the object.
+        Compose(HostObject{-1, hostPath.c_str()}, hostPath, sx, info);
         if ((info->attributes & FILE_ATTRIBUTE_DIRECTORY) && IsProtectedHostFolder(info->device, info->inode)) {
             info->attributes |= FILE_ATTRIBUTE_INROM;
         }
