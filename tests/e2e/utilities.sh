@@ -8,8 +8,9 @@
 #                discharging at 50 % with 3725 s left and a fixed memory
 #                table; the store and the card are the host's disks, so
 #                their rows are left out of the comparison
-#   cleaner      the cleaner (command 17314): the question, the report, the
-#                files gone; then the run at exit, without a question
+#   cleaner      the Cleaner page of the Options sheet and its warning; the
+#                cleaner (command 17314): the question, the report, the files
+#                gone; then the run at exit, without a question
 set -u
 VIEWER=$1
 WORK=$2
@@ -80,7 +81,21 @@ cleaner)
     printf 'yy' > "$WORK/root/Temp/c/sub/b.dcm"
     printf 'm' > "$WORK/root/My Documents/mine.txt"
     registry '"CleanerCheck2"=hex:01,00,00,00' '"CleanerFolder2"="\\Temp\\c"'
+    # The Cleaner page: the second folder checked and editable, the others
+    # greyed; the run at exit warns when checked; Cancel keeps it off.
     run <<SCRIPT
+idle
+command 17020
+idle
+tap 187 282
+idle
+screenshot $WORK/page.png
+tap 18 173
+idle
+screenshot $WORK/page-warning.png
+key return
+idle
+key escape
 idle
 command 17314
 idle
@@ -92,6 +107,8 @@ key return
 idle
 quit
 SCRIPT
+    check_reference page cleaner
+    check_reference page-warning cleaner
     check_reference question cleaner
     check_reference report cleaner
     [ -d "$WORK/root/Temp/c" ] || fail "the cleaned folder itself went"
