@@ -52,7 +52,7 @@ system_info)
     printf '3600000\n' > "$WORK/power/BAT0/power_now"
     printf 'Mains\n' > "$WORK/power/AC/type"
     printf '0\n' > "$WORK/power/AC/online"
-    printf 'MemTotal:       2097152 kB\nMemAvailable:    524288 kB\n' > "$WORK/meminfo"
+    printf 'MemTotal:       2097152 kB\nMemAvailable:   1572864 kB\n' > "$WORK/meminfo"
     export KESTRAVA_POWER_SUPPLY="$WORK/power" KESTRAVA_MEMINFO="$WORK/meminfo"
     run <<SCRIPT
 idle
