@@ -28,6 +28,7 @@ enum class CleanRefusal {
     kReadOnlyMemory,  // a folder of the device itself (FILE_ATTRIBUTE_INROM)
     kLink,            // a link: its target is not the folder named
     kNotFound,        // nothing, or no folder, of that name
+    kTooLong,         // no room left for the names inside it
 };
 
 // Errors of items the cleaner leaves on purpose, beside the Win32 codes of
