@@ -150,7 +150,7 @@ CleanRefusal CheckCleanerFolder(LPCWSTR text, std::u16string* folder) {
     std::u16string path;
     for (const std::u16string& part : parts) path += u"\\" + part;
     // The walk adds "\*.*" to every folder it lists.
-    if (path.size() + 4 > kLongestPath) return CleanRefusal::kNotFound;
+    if (path.size() + 4 > kLongestPath) return CleanRefusal::kTooLong;
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return CleanRefusal::kNotFound;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return CleanRefusal::kLink;
@@ -290,6 +290,7 @@ std::u16string RefusalReason(CleanRefusal refusal) {
     case CleanRefusal::kReadOnlyMemory: return u"it is a folder of the device itself (read-only memory)";
     case CleanRefusal::kLink: return u"it is a link, and the cleaner never follows links";
     case CleanRefusal::kNotFound: return u"no such folder";
+    case CleanRefusal::kTooLong: return u"its path leaves no room for the names inside it";
     }
     return u"";
 }

@@ -206,7 +206,7 @@ TEST_F(CleanerTest, FolderTextsRefused) {
         {u"\\Temp\\link", CleanRefusal::kLink, u""},
         {u"\\Temp\\missing", CleanRefusal::kNotFound, u""},
         {u"\\Temp\\file.txt", CleanRefusal::kNotFound, u""},
-        {tooLong, CleanRefusal::kNotFound, u""},
+        {tooLong, CleanRefusal::kTooLong, u""},
         {u"\\Temp", CleanRefusal::kNone, u"\\Temp"},
         {u"Temp/", CleanRefusal::kNone, u"\\Temp"},
         {u"\\My Documents\\..\\Temp\\.\\c", CleanRefusal::kNone, u"\\Temp\\c"},
