@@ -429,6 +429,23 @@ TEST_F(CleanerTest, RunsAtExitLastWithoutAQuestion) {
     SetUtilityHooks(UtilityHooks{});
 }
 
+TEST_F(CleanerTest, CommandsAreThereOnceTheUtilitiesAreInstalled) {
+    for (bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "installed" : "not installed");
+        if (installed) {
+            InstallUtilities();
+        } else {
+            SetUtilityHooks(UtilityHooks{});
+        }
+        auto frame = std::make_unique<MainFrame>(u"");
+        ASSERT_TRUE(frame->CreateMainWindow(GetModuleHandleW(nullptr)));
+        EXPECT_EQ(frame->IsCommandEnabled(IDM_SYSTEM_INFO), installed ? 1 : 0);
+        EXPECT_EQ(frame->IsCommandEnabled(IDM_CLEANER) != 0, installed);
+        DestroyWindow(frame->Handle());
+    }
+    SetUtilityHooks(UtilityHooks{});
+}
+
 // ---- The page and the settings ----------------------------------------------------------------
 
 TEST_F(CleanerTest, PageEnablesEditsAndStoresEveryChange) {
