@@ -81,13 +81,18 @@ cleaner)
     printf 'yy' > "$WORK/root/Temp/c/sub/b.dcm"
     printf 'm' > "$WORK/root/My Documents/mine.txt"
     registry '"CleanerCheck2"=hex:01,00,00,00' '"CleanerFolder2"="\\Temp\\c"'
-    # The Cleaner page: the second folder checked and editable, the others
-    # greyed; the run at exit warns when checked; Cancel keeps it off.
+    # The Cleaner page (the last tab: the strip is scrolled to it): the
+    # second folder checked and editable, the others greyed; the run at exit
+    # warns when checked; Cancel keeps it off.
     run <<SCRIPT
 idle
 command 17020
 idle
 tap 187 282
+idle
+tap 232 282
+idle
+tap 168 282
 idle
 screenshot $WORK/page.png
 tap 18 173
