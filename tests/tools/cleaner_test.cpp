@@ -203,6 +203,7 @@ TEST_F(CleanerTest, FolderTextsRefused) {
         {u"\\WINDOWS\\", CleanRefusal::kWindows, u""},
         {u"\\Temp\\..\\Windows", CleanRefusal::kWindows, u""},
         {deviceByCard, CleanRefusal::kReadOnlyMemory, u""},
+        {deviceByCard + u"\\Windows", CleanRefusal::kReadOnlyMemory, u""},
         {u"\\Temp\\link", CleanRefusal::kLink, u""},
         {u"\\Temp\\missing", CleanRefusal::kNotFound, u""},
         {u"\\Temp\\file.txt", CleanRefusal::kNotFound, u""},

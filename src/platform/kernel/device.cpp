@@ -364,6 +364,11 @@ bool IsProtectedHostFolder(dev_t device, ino_t inode) {
         snapshot.folders.clear();
         AddFolderAndHolders(DeviceRoot(), &snapshot.folders);
         AddFolderAndHolders(ProgramFolder(), &snapshot.folders);
+        // "\Windows" holds the registry: by any name it is the device's
+        // read-only-memory folder, as on the devices, never removed whole.
+        struct stat windows;
+        if (stat(JoinHost(DeviceRoot(), "Windows").c_str(), &windows) == 0 && S_ISDIR(windows.st_mode))
+            snapshot.folders.emplace_back(windows.st_dev, windows.st_ino);
         snapshot.generation = generation;
     }
     for (const auto& folder : snapshot.folders) {

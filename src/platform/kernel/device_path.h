@@ -58,9 +58,10 @@ std::vector<MountEntry> MountsInFolder(const ResolvedPath& folder);
 // functions never delete, move or re-attribute either.
 bool IsProtectedPath(const ResolvedPath& path);
 
-// The device root, the program's folder and every host folder holding one of
-// them, by identity: reached through "\Storage Card" (or a host link) they
-// are still the device's own folders and report FILE_ATTRIBUTE_INROM.
+// The device root, the program's folder, every host folder holding one of
+// them, and "\Windows", by identity: reached through "\Storage Card" (or a
+// host link) they are still the device's own folders and report
+// FILE_ATTRIBUTE_INROM.
 bool IsProtectedHostFolder(dev_t device, ino_t inode);
 
 // The device name of an executable in the program's folder carries ".exe",
