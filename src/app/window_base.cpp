@@ -84,6 +84,9 @@ LRESULT CALLBACK WindowBase::SharedProc(HWND hwnd, UINT message, WPARAM wParam, 
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     LRESULT result = self->WindowProc(message, wParam, lParam);
+    // The message may have ended the binding (WM_DESTROY sends MSG_DETACH)
+    // and a modeless dialog then deleted itself: nothing of it is touched.
+    if (FromHandle(hwnd) != self) return result;
     if (self->isDialog_ && !self->replacedProc_) {
         // Dialog procedures hand message results back through DWLP_MSGRESULT.
         switch (message) {
