@@ -65,6 +65,19 @@ def save(ds, out, name, implicit=False):
     return path
 
 
+def add_group_length(path, group):
+    """Puts a group length (gggg,0000) UL in front of a group of an explicit
+    VR little-endian file (pydicom leaves group lengths out when writing)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    tag = struct.pack("<H", group)
+    start = data.index(tag + b"\x10\x00PN")  # the group's first element here
+    end = data.index(b"\x28\x00\x02\x00US")  # the next group's first element
+    element = tag + b"\x00\x00UL" + struct.pack("<HI", 4, end - start)
+    with open(path, "wb") as f:
+        f.write(data[:start] + element + data[start:])
+
+
 def write_bmp(path, array):
     """A bottom-up BMP: 8-bit grey with a grey table, or 24-bit colour."""
     height, width = array.shape[:2]
@@ -93,7 +106,6 @@ def info_fixtures(out):
     ds.AcquisitionTime = "101530"
     ds.Modality = "OT"
     ds.add_new(0x00090010, "LO", "KESTRAVA PRIVATE")
-    ds.add_new(0x00100000, "UL", 0)
     ds.PatientName = "DOE^JOHN "
     ds.PatientID = "ID42"
     ds.PatientBirthDate = "19700102"
@@ -108,6 +120,7 @@ def info_fixtures(out):
     ds.add_new(0x00281041, "SS", -1)
     pixels(ds, np.zeros((4, 4), np.uint8))
     path = save(ds, out, "info_explicit.dcm")
+    add_group_length(path, 0x0010)
     # The same file rewritten by DCMTK's own writer, which also gives it a
     # region and a country of residence (and drops the group length).
     dcmtk = os.path.join(out, "info_dcmtk.dcm")
