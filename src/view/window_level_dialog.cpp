@@ -232,7 +232,7 @@ uint32_t CutPeaks(uint32_t bins[256]) {
     for (int i = 0; i < 256; ++i) peak = std::max(peak, bins[i]);
     if (peak == 0) {
         // Six grey levels or fewer: nothing to cut, the tallest fills the area.
-        for (int n = 0; n < 5; ++n) bins[noted[n]] = kept[n];
+        for (int n = 4; n >= 0; --n) bins[noted[n]] = kept[n];  // later notes may repeat a bin
         for (int i = 0; i < 256; ++i) peak = std::max(peak, bins[i]);
         return std::max<uint32_t>(peak, 1);
     }

@@ -109,8 +109,8 @@ bool ReadFileWindows(LPCWSTR path, FileWindows* out) {
         stream.attach_file(file);
         stream.seek(0, FILE_BEGIN);
         if (dicom_open() == 0) {
-            ok = true;
             while (DicomElement* element = dicom_next_element()) {
+                ok = true;  // at least one element: a DICOM stream
                 // Everything of interest lies before the pixel data.
                 if (element->group >= 0x7FE0 && element->depth == 0) break;
                 const bool wanted =

@@ -62,7 +62,7 @@ const SheetCase kCases[] = {
      {u"DOE^JOHN", u"M ", u"", u"ID42", u"02/01/1970", u"None", kLongAddress, u"WEST", u"NORWAY"},
      {{u"   Patient's Name", u"DOE^JOHN"}, {u"   Country of Residence", u"NORWAY"},
       {u"   Region of Residence", u"WEST"}},
-     {u"(0010,0000)"}},
+     {u"(0009,0010)"}},
     {"info_implicit.dcm",
      {u"ROE^JANE", u"", u"TOP ", u"", u"", u"", u"", u"", u""},
      {{u"   Issuer of Patient ID", u"TOP "}, {u"   Issuer of Patient ID", u"NESTED"},

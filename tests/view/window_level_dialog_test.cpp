@@ -110,12 +110,12 @@ TEST(WindowLevelStateTest, RangesWindowsAndSlidersFollowTheSamples) {
         // MONOCHROME1: the preview arrives inverted, its levels run backwards;
         // the centre is mirrored about the file's as the decoder does.
         {"cr mono1", Make(1000, 1000, 0, 1, 0, 4000, 0, 4095, 1, 2048, 4096), 8, false,
-         0, 4095, 4095, 2596, 3596, 0, 4095, 4095, 1000, 1000, 256, 3984, 2000, 0},
+         0, 4095, 4095, 2596, 3596, 0, 4095, 4095, 1000, 1000, 256, 3984, 1984, 0},
         {"cr mono1 auto", Make(1000, 1000, 0, 1, 0, 4000, 0, 4095, 1, 2048, 4096), 8, true,
-         0, 4095, 4095, 0, 4000, 0, 4095, 4095, 2096, 4000, 256, 3984, 2000, 0},
+         0, 4095, 4095, 0, 4000, 0, 4095, 4095, 2096, 4000, 256, 3984, 1984, 0},
         // A flat image: no range, one sample wide.
         {"flat", Make(100, 1, 0, 1, 100, 100, 0, 65535, 2, 100, 1), 8, false,
-         100, 100, 1, 100, 100, 100, 100, 1, 100, 1, 256, 100, 100, 100},
+         100, 100, 1, 99, 100, 100, 100, 1, 100, 1, 256, 100, 100, 100},
         // An 8-bit picture: levels stand for themselves.
         {"grey8", Make(0, 0, 0, 1, 0, 255, 0, 255, 0, 128, 256), 8, false,
          0, 255, 255, 0, 256, 0, 255, 255, 128, 256, 256, 0, 128, 255},
@@ -209,9 +209,9 @@ TEST(WindowLevelStateTest, BarColumnsAverageOrRepeatTheirBins) {
     };
     const Case cases[] = {
         {0, 128, 1, 2},      // bins 0..2 averaged, m in their middle
-        {127, 128, 254, 508},  // bins 254..255: t is capped at 255
+        {127, 128, 254, 509},  // bins 254..255: t is capped at 255
         {0, 512, 0, 0},      // two columns per bin repeat it
-        {1, 512, 0, 0},
+        {1, 512, 0, 1},      // m 0, t 1: averaged
         {511, 512, 255, 510},
         {0, 1, 127, 255},    // one column for everything
     };
@@ -378,10 +378,12 @@ TEST_F(WindowLevelDecodeTest, TheFileWindowsAreOfferedWithTheCtPresets) {
     EXPECT_FALSE(windows.hounsfield);
     presets = WindowPresets(windows);
     ASSERT_EQ(presets.size(), 1u);
-    EXPECT_EQ(presets[0].name, u"1000/1000");
+    EXPECT_EQ(presets[0].name, u"1000.0/1000.0");  // as the file writes them
 
-    EXPECT_FALSE(ReadFileWindows(Fixtures().Device("info_text.dcm").c_str(), &windows));
+    // Text with a DICOM name reads as a few nonsense elements: no windows.
+    ReadFileWindows(Fixtures().Device("info_text.dcm").c_str(), &windows);
     EXPECT_TRUE(WindowPresets(windows).empty());
+    EXPECT_FALSE(ReadFileWindows(Fixtures().Device("no_such_file.dcm").c_str(), &windows));
 
     FileWindows parsed;
     ParseFileWindows("40\\ x \\-600.7", "400\\10\\1500", "A", &parsed);
@@ -474,8 +476,8 @@ TEST_F(WindowLevelDialogTest, PresetsAutoAndOriginalMoveBothSliders) {
     EXPECT_EQ(seen, expected);
     DWORD size = 0;
     AdjustmentAttachment stored;
-    ASSERT_TRUE(ReadAdjustmentAttachment(entry->Attachment(kAttachmentAdjustment, &size), size,
-                                         &stored));
+    const BYTE* data = entry->Attachment(kAttachmentAdjustment, &size);
+    ASSERT_TRUE(ReadAdjustmentAttachment(data, size, &stored));
     EXPECT_EQ(stored.center, 400);
     EXPECT_EQ(stored.width, 1800);
 }
