@@ -48,8 +48,12 @@ public:
         }
         ShowValue(IDC_CB_CONTRAST_VALUE, contrast_);
         ShowValue(IDC_CB_BRIGHTNESS_VALUE, brightness_);
+        InitFullScreenDialog(hwnd_, SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN);
+        SetInputPanel(hwnd_, false);
         surface_.CreateSurface();
-        GetClientRect(GetDlgItem(hwnd_, IDC_CB_PREVIEW), &previewRect_);
+        HWND drawing = GetDlgItem(hwnd_, IDC_CB_PREVIEW);
+        StretchToDialogWidth(hwnd_, drawing);
+        GetClientRect(drawing, &previewRect_);
         if (image_ && image_->header) {
             thumb_ = ComputeThumbnailGeometry(image_->header->biWidth,
                                               std::abs(image_->header->biHeight), kThumbnailTop);
@@ -63,8 +67,6 @@ public:
                                    thumb_.cropSize, image_->header, image_->pixels);
             }
         }
-        InitFullScreenDialog(hwnd_, SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN);
-        SetInputPanel(hwnd_, false);
         Redraw();
         return 1;
     }

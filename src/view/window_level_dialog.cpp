@@ -73,6 +73,14 @@ BYTE* SurfaceRow(ScreenSurface& surface, int y) {
 
 }  // namespace
 
+void StretchToDialogWidth(HWND dialog, HWND control) {
+    RECT client, r;
+    GetClientRect(dialog, &client);
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    MoveWindow(control, 0, r.top, client.right, r.bottom - r.top, TRUE);
+}
+
 ThumbnailGeometry ComputeThumbnailGeometry(int width, int height, int topMargin) {
     ThumbnailGeometry g = {};
     if (width <= 0 || height <= 0) return g;
@@ -359,7 +367,11 @@ public:
         InitFullScreenDialog(hwnd_, SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN);
         SetInputPanel(hwnd_, false);
 
-        GetClientRect(GetDlgItem(hwnd_, IDC_WL_HISTOGRAM), &histogramRect_);
+        // The drawing area spans the dialog: its two 114-pixel boxes side by
+        // side need more than the template's width in dialog units gives.
+        HWND drawing = GetDlgItem(hwnd_, IDC_WL_HISTOGRAM);
+        StretchToDialogWidth(hwnd_, drawing);
+        GetClientRect(drawing, &histogramRect_);
         LOGFONTW description = {};
         description.lfHeight = kFontHeight;
         description.lfWeight = FW_NORMAL;

@@ -30,6 +30,10 @@ struct ThumbnailGeometry {
 constexpr int kThumbnailBox = 114;
 ThumbnailGeometry ComputeThumbnailGeometry(int width, int height, int topMargin);
 
+// Widens an owner-drawn control to the dialog's whole client width (after
+// the full-screen sizing): the drawings are laid out in pixels.
+void StretchToDialogWidth(HWND dialog, HWND control);
+
 constexpr int kHistogramBins = 256;
 
 struct WindowLevelState {
