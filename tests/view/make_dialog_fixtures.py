@@ -199,6 +199,14 @@ def window_fixtures(out):
     pixels(ds, np.full((1, 10000), 7, np.uint16) + np.arange(10000, dtype=np.uint16) % 50)
     save(ds, out, "line.dcm")
 
+    # Large enough that the loader is still decoding it when the sheet reads.
+    by, bx = np.mgrid[0:1024, 0:1024]
+    ds = base()
+    ds.Modality = "CT"
+    ds.RescaleIntercept = -1024
+    pixels(ds, ((bx * 3 + by) % 4096).astype(np.uint16), bits_stored=12)
+    save(ds, out, "big.dcm")
+
     write_bmp(os.path.join(out, "grey8.bmp"), (x * 4).astype(np.uint8))
     colour = np.stack([(x * 4), (y * 4), ((x + y) * 2)], axis=2).astype(np.uint8)
     write_bmp(os.path.join(out, "photo24.bmp"), colour)
