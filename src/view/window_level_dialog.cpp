@@ -272,6 +272,22 @@ void ComputeHistogram(WindowLevelState* state, const BITMAPINFOHEADER* header,
                         reinterpret_cast<const DWORD*>(header + 1)[1] == 0x07E0;
     uint32_t* bins = state->bins;
     const bool inverted = state->previewInverted;
+    if (bpp == 8) {
+        // The usual preview (grey levels of a DICOM image): one table look-up
+        // per pixel, the order of the bins folded into the table. Indices
+        // beyond the table count as black.
+        BYTE bin[256];
+        for (int i = 0; i < 256; ++i) {
+            const BYTE lum = static_cast<DWORD>(i) < tableSize ? tableLuminance[i] : 0;
+            bin[i] = inverted ? static_cast<BYTE>(255 - lum) : lum;
+        }
+        for (int y = 0; y < height; ++y) {
+            const BYTE* row = pixels + static_cast<size_t>(y) * stride;
+            for (int x = 0; x < width; ++x) ++bins[bin[row[x]]];
+        }
+        state->binPeak = CutPeaks(bins);
+        return;
+    }
     for (int y = 0; y < height; ++y) {
         const BYTE* row = pixels + static_cast<size_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
