@@ -332,6 +332,9 @@ void ImageAlbum::Scan(const WCHAR* pattern, bool recurse) {
     do {
         if (found.cFileName[0] == u'.') continue;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        // A folder link is not walked: it may lead anywhere on the storage
+        // card, or back up into the folder being walked.
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         std::u16string sub = folder + u"\\" + found.cFileName + u"\\" + mask;
         if (sub.size() < MAX_PATH) Scan(sub.c_str(), true);
     } while (FindNextFileW(find, &found));

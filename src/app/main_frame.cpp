@@ -69,6 +69,9 @@ const UINT kNotYetAvailable[] = {
 };
 
 bool NotYetAvailable(UINT id) {
+    // The utilities' commands are there once the program installed their hooks.
+    if (id == IDM_SYSTEM_INFO) return !CurrentUtilityHooks().showSystemInfo;
+    if (id == IDM_CLEANER) return !CurrentUtilityHooks().runCleaner;
     for (UINT c : kNotYetAvailable) {
         if (c == id) return true;
     }
@@ -850,6 +853,11 @@ bool MainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
     case IDM_ALL_LANDSCAPE: SetRotationOfAll(false, 90); return true;
     case IDM_ALL_AUTO_LANDSCAPE: SetRotationOfAll(true, 0); return true;
     case IDM_ABOUT: ShowAbout(); return true;
+    case IDM_SYSTEM_INFO: CurrentUtilityHooks().showSystemInfo(hwnd_); return true;
+    case IDM_CLEANER:
+        StopSlideShow();
+        CurrentUtilityHooks().runCleaner(this);
+        return true;
     case IDM_EXIT: DestroyWindow(hwnd_); return true;
     default: break;
     }
@@ -867,6 +875,8 @@ void MainFrame::OnDestroy() {
     StoreFileName(options_.currentFile);
     DeleteFileW(kTempLinkFile);
     if (auto release = CurrentUtilityHooks().releaseExternalOutputs) release();
+    // Last: the cleaner's run at exit, without a question.
+    if (CurrentUtilityHooks().cleanOnExit) CurrentUtilityHooks().cleanOnExit(options_);
 }
 
 // ---- Messages ----------------------------------------------------------------------------------

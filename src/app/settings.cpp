@@ -70,9 +70,13 @@ void ApplyImageMemoryBudget() {
 
 void LoadFileName(LPWSTR buffer, DWORD capacity) {
     if (!buffer || capacity == 0) return;
-    lstrcpynW(buffer, kDefaultFileName, capacity);
     SettingsStore store(KESTRAVA_SETTINGS_BASE);
-    if (store.Open(u"Options", false)) store.ReadString(u"FileName", buffer, capacity);
+    // No name stored opens the default folder; a stored one that cannot be
+    // read stays empty and is reported once.
+    const bool open = store.Open(u"Options", false);
+    if (!open || (!store.ReadString(u"FileName", buffer, capacity) && !store.HasValue(u"FileName"))) {
+        lstrcpynW(buffer, kDefaultFileName, capacity);
+    }
 }
 
 void StoreFileName(LPCWSTR path) {
@@ -107,7 +111,13 @@ void LoadSettings(SettingsBlock* block, RecentAddresses* recent) {
             for (const NumberValue& value : kNumbers) store.ReadNumber(value.name, &(block->*value.field));
             for (int i = 0; i < 3; ++i) store.ReadNumber(kCleanerCheckNames[i], &block->cleanerCheck[i]);
             for (int i = 0; i < 3; ++i) {
-                if (!store.ReadString(kCleanerFolderNames[i], block->cleanerFolder[i], MAX_PATH)) {
+                if (store.ReadString(kCleanerFolderNames[i], block->cleanerFolder[i], MAX_PATH)) continue;
+                // A stored folder too long for a path (or not a text) is no
+                // folder: the cleaner refuses it. The default in its place
+                // would have the cleaner empty a folder nobody chose.
+                if (store.HasValue(kCleanerFolderNames[i])) {
+                    block->cleanerFolder[i][0] = 0;
+                } else {
                     lstrcpynW(block->cleanerFolder[i], kCleanerDefaults[i], MAX_PATH);
                 }
             }

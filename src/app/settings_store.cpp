@@ -89,6 +89,11 @@ bool SettingsStore::ReadString(LPCWSTR name, LPWSTR buffer, DWORD capacity) {
     return true;
 }
 
+bool SettingsStore::HasValue(LPCWSTR name) {
+    DWORD size = 0;
+    return key_ && RegQueryValueExW(key_, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+}
+
 bool SettingsStore::WriteString(LPCWSTR name, LPCWSTR text) {
     if (!key_ || !text || !text[0]) return false;
     DWORD size = (lstrlenW(text) + 1) * sizeof(WCHAR);

@@ -32,6 +32,8 @@ public:
     // On failure the buffer is emptied; on success the text ends after the
     // bytes that came back (a stored text longer than the buffer fails).
     bool ReadString(LPCWSTR name, LPWSTR buffer, DWORD capacity);
+    // Whether a value of that name is stored, whatever its type and size.
+    bool HasValue(LPCWSTR name);
     // An empty text is not written and counts as a failure.
     bool WriteString(LPCWSTR name, LPCWSTR text);
 

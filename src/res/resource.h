@@ -347,3 +347,48 @@
 #define IDC_CB_PREVIEW 17365
 #define IDC_CB_ORIGINAL 17366
 // (end of adjustment dialogs)
+
+// ---- system information ----
+// The system information dialog (command 17000), its strings and labels.
+#define IDD_SYSTEM_INFO 608
+#define IDC_SI_SYSTEM_LABEL 728
+#define IDC_SI_SYSTEM 729
+#define IDC_SI_PROCESSOR 730
+#define IDC_SI_MEMORY_LABEL 731
+#define IDC_SI_MEMORY_GAUGE 732
+#define IDC_SI_CARD_LABEL 733
+#define IDC_SI_CARD_GAUGE 734
+#define IDC_SI_MEMORY 735
+#define IDC_SI_CARD 736
+#define IDC_SI_BATTERY 737
+#define IDC_SI_BATTERY_LABEL 738
+#define IDC_SI_BATTERY_GAUGE 739
+#define IDC_SI_DEVICE 740
+#define IDC_SI_DEVICE_LABEL 741
+#define IDC_SI_BATTERY_SETTINGS 743
+#define IDC_SI_MEMORY_SETTINGS 744
+#define IDS_SI_BUILD 400
+#define IDS_SI_FREE 407
+#define IDS_SI_PROCESSOR 410
+#define IDS_SI_UNKNOWN_PROCESSOR 414
+#define IDS_SI_TOTAL 486
+#define IDS_SI_STORAGE 487
+#define IDS_SI_PROGRAM 488
+#define IDS_SI_HIGH 489
+#define IDS_SI_LOW 490
+#define IDS_SI_CRITICAL 491
+#define IDS_SI_CHARGING 492
+#define IDS_SI_UNKNOWN_STATUS 493
+#define IDS_SI_LIFE_REMAINING 494
+#define IDS_SI_NOT_INSTALLED 495
+// (end of system information)
+// ---- cleaner ----
+// The Cleaner page of the Options sheet.
+#define IDD_OPTIONS_CLEANER 21150
+#define IDC_CLEANER_CHECK1 21151  // 21151-21153: a folder is cleaned
+#define IDC_CLEANER_CHECK3 21153
+#define IDC_CLEANER_FOLDER1 21154  // 21154-21156: the folders
+#define IDC_CLEANER_FOLDER3 21156
+#define IDC_CLEANER_AUTO_ON_EXIT 21157
+#define IDC_CLEANER_HEADING 21158
+// (end of cleaner)

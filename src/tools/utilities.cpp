@@ -7,20 +7,27 @@
 #include "app/options_sheet.h"
 #include "app/utility_hooks.h"
 #include "tools/associations_page.h"
+#include "tools/cleaner.h"
+#include "tools/cleaner_page.h"
 #include "tools/file_dialog.h"
+#include "tools/system_info.h"
 #include "tools/vga_output.h"
 
 namespace {
 
-// The sheet's pages after the shell's own, in their order.
+// The utilities' pages of the Options sheet, in the sheet's order.
 void AddOptionsPages(OptionsSheet* sheet) {
     sheet->AddPage(std::make_unique<AssociationsPage>(sheet->Copy()));
+    AddCleanerPage(sheet);
 }
 
 }  // namespace
 
 void InstallUtilities() {
     UtilityHooks hooks;
+    hooks.showSystemInfo = ShowSystemInfo;
+    hooks.runCleaner = RunCleaner;
+    hooks.cleanOnExit = CleanOnExit;
     hooks.addOptionsPages = AddOptionsPages;
     hooks.externalOutputCommand = RunExternalOutputCommand;
     hooks.releaseExternalOutputs = ReleaseExternalOutputs;

@@ -1,5 +1,6 @@
 // ImageAlbum: loading files, folders and patterns, sounds, sorting, moves,
 // steps and path joining, on real files in the test's device root.
+#include <filesystem>
 #include <set>
 
 #include "album_fixture.h"
@@ -68,6 +69,16 @@ TEST_F(ImageAlbumTest, LoadFillsTheAlbumFromFilesFoldersAndPatterns) {
             }
         }
     }
+}
+
+TEST_F(ImageAlbumTest, RecursionNeverFollowsAFolderLink) {
+    // A link back up to the folder itself and one to the subfolder: neither
+    // is walked, so every picture comes once.
+    std::filesystem::create_directory_symlink(Host("My Documents/Pics"), Host("My Documents/Pics/sub/loop"));
+    std::filesystem::create_directory_symlink(Host("My Documents/Pics/sub"), Host("My Documents/Pics/again"));
+    const std::u16string sub = kPics + u"\\sub\\";
+    EXPECT_EQ(album.Load(kPics.c_str(), false, true), 5);
+    EXPECT_EQ(Names(album), (std::vector<std::u16string>{u"a.jpg", u"B.JPG", u"c.jpg", sub + u"d.jpg", sub + u"e.bmp"}));
 }
 
 TEST_F(ImageAlbumTest, ASoundNextToAnImageSwitchesToPerImageSounds) {

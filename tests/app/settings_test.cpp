@@ -157,9 +157,22 @@ TEST_F(SettingsTest, ForeignValueTypesAndSizesKeepTheDefaults) {
     LoadSettings(&block, &recent);
     EXPECT_EQ(block.slideDelay, 5u);
     EXPECT_EQ(block.autoZoomToFit, 1u);
-    EXPECT_EQ(std::u16string(block.cleanerFolder[0]), u"\\My Documents");
+    // A cleaner folder that cannot be read names no folder (the cleaner
+    // refuses it): the default would have the cleaner empty "\My Documents".
+    EXPECT_EQ(std::u16string(block.cleanerFolder[0]), u"");
     EXPECT_EQ(block.currentFile[0], 0);  // the key exists, the value is unusable
     EXPECT_EQ(recent.urls[0][0], 0);
+}
+
+TEST_F(SettingsTest, NoStoredFileNameOpensTheDefaultFolder) {
+    // The key holds other values (as the device's registry does before the
+    // first exit) but no file name.
+    const DWORD one = 1;
+    WriteRaw(KESTRAVA_SETTINGS_BASE u"Options", u"SampleAlbumInstalled", REG_BINARY, &one, 4);
+    SettingsBlock block;
+    RecentAddresses recent;
+    LoadSettings(&block, &recent);
+    EXPECT_EQ(std::u16string(block.currentFile), u"\\My Documents\\*.*");
 }
 
 TEST_F(SettingsTest, EmptyStringsAndLinkFilesAreNeverWritten) {

@@ -84,7 +84,8 @@ entry=$(ls "$XDG_DATA_HOME/applications/"kestrava*.desktop 2>/dev/null | head -n
 [ -n "$entry" ] || fail "no desktop entry was published"
 name=$(basename "$entry")
 desktop-file-validate "$entry" || fail "the desktop entry does not validate"
-grep -q "^Exec=\"$(dirname "$VIEWER")/kestrava\" --root \"$WORK/root\" %f$" "$entry" || fail "the entry does not start this viewer on this root: $(grep ^Exec "$entry")"
+program="$(cd "$(dirname "$VIEWER")" && pwd)/kestrava"
+grep -q "^Exec=\"$program\" --root \"$WORK/root\" %f$" "$entry" || fail "the entry does not start this viewer on this root: $(grep ^Exec "$entry")"
 [ "$(xdg-mime query default application/dicom)" = "$name" ] || fail "DICOM files do not open with the viewer"
 gio mime application/x-kestrava-album | grep -q "$name" || fail "albums do not open with the viewer"
 [ "$(xdg-mime query default image/jpeg)" != "$name" ] || fail "JPEG files still open with the viewer"

@@ -186,6 +186,18 @@ TEST_F(HostAssociationsTest, ReadersOfTheDesktopSeeThisViewerAsTheOpener) {
     Give(u"bmp", u"\\Windows\\pimg.exe");       // another program's
     SetDefault(u".jpg", u"jpegimage");          // no open command at all
     SetDefault(u".bad", u"");                   // an empty type
+    // Keys of the wrong type: a number for the type, bytes for the command.
+    HKEY h = nullptr;
+    DWORD number = 7;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u".num", 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), 0);
+    RegSetValueExW(h, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(h);
+    SetDefault(u".raw", u"rawfile");
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"rawfile\\Shell\\Open\\Command", 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &h, nullptr), 0);
+    RegSetValueExW(h, nullptr, 0, REG_BINARY, reinterpret_cast<const BYTE*>(program_.c_str()),
+                   static_cast<DWORD>(program_.size() * 2));
+    RegCloseKey(h);
     Spit(MimeApps(), "[Default Applications]\nimage/png=gimp.desktop;\n# the user's note\n"
                      "[Added Associations]\ntext/plain=vim.desktop;\n");
 

@@ -115,6 +115,15 @@ TEST_F(AssociationsTest, ProgramsThatCannotOpenFilesAreRefusedWithNothingWritten
     EXPECT_FALSE(RegisterForProgram(u"tif", u"\\My Documents\\Tools\\view.exe", nullptr, nullptr, 101));
 }
 
+TEST_F(AssociationsTest, ThisViewerRegistersItsOwnExecutable) {
+    ASSERT_TRUE(RegisterAssociation(u".dcm", kThisViewer));
+    WCHAR module[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, module, MAX_PATH), 0u);
+    std::u16string command = Value(u"dcmfile\\Shell\\Open\\Command");
+    EXPECT_EQ(command, u"\"" + std::u16string(module) + u"\" %1");
+    EXPECT_NE(GetFileAttributesW(module), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST(AssociationReportTest, SaysWhatWasGivenAndWhatCouldNotBe) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     struct Case {

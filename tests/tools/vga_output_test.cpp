@@ -6,21 +6,26 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "device_fixture.h"
+#include "app/main_frame.h"
+#include "app/utility_hooks.h"
 #include "display/external_display.h"
+#include "gwes_fixture.h"
+#include "platform/registry.h"
 #include "res/resource.h"
+#include "tools/utilities.h"
 #include "tools/vga_output.h"
 #include "view/external_outputs.h"
 
 namespace {
 
-class VgaOutputTest : public DeviceTest {
+class VgaOutputTest : public gwes_test::WindowTest {
 protected:
     void TearDown() override {
         ReleaseExternalOutputs();
         SetInternalDisplayEnabled(false);
+        SetUtilityHooks(UtilityHooks{});
         EXPECT_EQ(platform::ExternalDisplayCount(), 0);
-        DeviceTest::TearDown();
+        WindowTest::TearDown();
     }
     static bool On(int card) { return ExternalOutput(card) != nullptr; }
 };
@@ -74,6 +79,18 @@ TEST_F(VgaOutputTest, AReleasedDisplayIsLeftBlack) {
     EXPECT_FALSE(On(kVoyagerCard));
     const std::vector<uint8_t>& pixels = display->buffer.pixels;
     EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(VgaOutputTest, TheMainWindowReleasesTheOutputAtExit) {
+    platform::ReloadRegistryForTest();
+    InstallUtilities();
+    auto frame = std::make_unique<MainFrame>(u"");
+    ASSERT_TRUE(frame->CreateMainWindow(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(SetExternalOutput(kMargiCard));
+    DestroyWindow(frame->Handle());
+    frame.reset();
+    EXPECT_FALSE(On(kMargiCard));
+    EXPECT_EQ(platform::ExternalDisplayCount(), 0);
 }
 
 }  // namespace

@@ -295,6 +295,9 @@ bool MatchRoots(const std::string& path, const std::string& root, const std::str
     if (inProgram && (!inRoot || program.size() >= root.size())) {
         *device = DevicePathBelow(std::u16string(u"\\") + kProgramFiles + u"\\" + kProgramName,
                                   restProgram);
+        if (restProgram.find('/') == std::string::npos && IsHostExecutable(program, restProgram)) {
+            *device += kExecutableExtension;
+        }
         return true;
     }
     if (inRoot) {
@@ -304,7 +307,82 @@ bool MatchRoots(const std::string& path, const std::string& root, const std::str
     return false;
 }
 
+// A program of the program's folder named with ".exe" ("kestrava.exe") is
+// the host file without it ("kestrava"), unless a file of the full name
+// exists.
+std::string ExecutableHost(const std::string& program, const ResolvedPath& path) {
+    const std::u16string& name = path.parts.back();
+    const size_t extension = std::char_traits<char16_t>::length(kExecutableExtension);
+    if (name.size() <= extension ||
+        !EqualsIgnoreCase(std::u16string_view(name).substr(name.size() - extension),
+                          kExecutableExtension)) {
+        return path.host;
+    }
+    struct stat st;
+    if (lstat(path.host.c_str(), &st) == 0) return path.host;
+    std::string stem = Utf16ToUtf8(std::u16string_view(name).substr(0, name.size() - extension));
+    std::string match = stem;
+    if (lstat(JoinHost(program, stem).c_str(), &st) != 0 && !FindIgnoringCase(program, stem, &match)) {
+        return path.host;
+    }
+    return IsHostExecutable(program, match) ? JoinHost(program, match) : path.host;
+}
+
+// The identities of the protected folders, read again whenever the roots
+// change: every listed folder is compared against them.
+struct ProtectedSnapshot {
+    uint64_t generation = 0;
+    std::vector<std::pair<dev_t, ino_t>> folders;
+};
+
+void AddFolderAndHolders(const std::string& folder, std::vector<std::pair<dev_t, ino_t>>* out) {
+    if (folder.empty()) return;
+    char buffer[PATH_MAX];
+    if (!realpath(folder.c_str(), buffer)) return;
+    std::string path = buffer;
+    for (;;) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0) out->emplace_back(st.st_dev, st.st_ino);
+        if (path == "/") break;
+        path = HostParent(path);
+    }
+}
+
 }  // namespace
+
+bool IsHostExecutable(const std::string& folder, const std::string& name) {
+    if (name.empty() || name.find('.') != std::string::npos) return false;
+    struct stat st;
+    return stat(JoinHost(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & S_IXUSR);
+}
+
+bool IsProtectedHostFolder(dev_t device, ino_t inode) {
+    thread_local ProtectedSnapshot snapshot;
+    const uint64_t generation = g_rootsGeneration.load(std::memory_order_acquire);
+    if (snapshot.generation != generation) {
+        snapshot.folders.clear();
+        AddFolderAndHolders(DeviceRoot(), &snapshot.folders);
+        AddFolderAndHolders(ProgramFolder(), &snapshot.folders);
+        // "\Windows" holds the registry: by any name it is the device's
+        // read-only-memory folder, as on the devices, never removed whole.
+        struct stat windows;
+        if (stat(JoinHost(DeviceRoot(), "Windows").c_str(), &windows) == 0 && S_ISDIR(windows.st_mode))
+            snapshot.folders.emplace_back(windows.st_dev, windows.st_ino);
+        snapshot.generation = generation;
+    }
+    for (const auto& folder : snapshot.folders) {
+        if (folder.first == device && folder.second == inode) return true;
+    }
+    return false;
+}
+
+bool IsProtectedPath(const ResolvedPath& path) {
+    if (path.mount != DeviceMount::None) return true;
+    struct stat st;
+    return lstat(path.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           IsProtectedHostFolder(st.st_dev, st.st_ino);
+}
 
 std::string HostParent(const std::string& hostPath) {
     size_t slash = hostPath.find_last_not_of('/');
@@ -426,6 +504,7 @@ bool MapDevicePath(std::u16string_view devicePath, bool lookUpCase, bool keepPar
     if (lookUpCase || keepParts) result.parts.assign(parts, parts + count);
     result.host = lookUpCase ? LookUp(*base, result.parts, first)
                              : ExactHostPath(*base, parts, count, first);
+    if (lookUpCase && base == &program && count == 3) result.host = ExecutableHost(program, result);
     if (!keepParts) result.parts.clear();
     *out = std::move(result);
     return true;

@@ -2,8 +2,12 @@
 // components, the host path they map to, and whether the path names one of
 // the device's mount points ("\", "\Storage Card", "\Program Files" and
 // "\Program Files\Kestrava"), which the file functions never delete, move or
-// re-attribute. Also the one place that turns a host errno into a Win32 code.
+// re-attribute. Also the folders protected like them when reached by another
+// name, the program folder's executables and the one place that turns a host
+// errno into a Win32 code.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 #include <string_view>
@@ -49,6 +53,23 @@ struct MountEntry {
     DeviceMount mount;
 };
 std::vector<MountEntry> MountsInFolder(const ResolvedPath& folder);
+
+// Whether the path is a mount point or a protected folder (below): the file
+// functions never delete, move or re-attribute either.
+bool IsProtectedPath(const ResolvedPath& path);
+
+// The device root, the program's folder, every host folder holding one of
+// them, and "\Windows", by identity: reached through "\Storage Card" (or a
+// host link) they are still the device's own folders and report
+// FILE_ATTRIBUTE_INROM.
+bool IsProtectedHostFolder(dev_t device, ino_t inode);
+
+// The device name of an executable in the program's folder carries ".exe",
+// as device programs do; on the host it has no extension. `name` is a host
+// name directly inside `folder`: true for a regular executable file whose
+// name holds no ".".
+constexpr char16_t kExecutableExtension[] = u".exe";
+bool IsHostExecutable(const std::string& folder, const std::string& name);
 
 // Win32 error for a failed host call on `hostPath`. ENOENT becomes
 // ERROR_FILE_NOT_FOUND when the containing folder exists and

@@ -91,12 +91,8 @@ FILETIME FromStatx(const statx_timestamp& t) {
     return FileTimeFromUnix(ts);
 }
 
-bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info) {
-    struct statx sx{};
-    int rc = object.fd >= 0
-                 ? statx(object.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx)
-                 : statx(AT_FDCWD, object.path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx);
-    if (rc != 0) return false;
+// What the host's statx said of an object that is not a link.
+void Compose(const HostObject& object, const std::string& hostPath, const struct statx& sx, FileInfo* info) {
     FileInfo result;
     result.attributes = ComposeAttributes(sx.stx_mode, ReadStored(object), IsDotName(hostPath));
     result.size = S_ISREG(sx.stx_mode) ? sx.stx_size : 0;
@@ -108,6 +104,15 @@ bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info
     result.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     result.inode = sx.stx_ino;
     *info = result;
+}
+
+bool Query(const HostObject& object, const std::string& hostPath, FileInfo* info) {
+    struct statx sx{};
+    int rc = object.fd >= 0
+                 ? statx(object.fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx)
+                 : statx(AT_FDCWD, object.path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx);
+    if (rc != 0) return false;
+    Compose(object, hostPath, sx, info);
     return true;
 }
 
@@ -144,6 +149,37 @@ bool QueryHostFile(const std::string& hostPath, FileInfo* info) {
 
 bool QueryHostFile(int fd, const std::string& hostPath, FileInfo* info) {
     return Query(HostObject{fd, nullptr}, hostPath, info);
+}
+
+bool QueryHostEntry(const std::string& hostPath, FileInfo* info) {
+    struct statx sx{};
+    if (statx(AT_FDCWD, hostPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+        return false;
+    }
+    if (!S_ISLNK(sx.stx_mode)) {
+        // Not a link: what the look without following saw is the object.
+        Compose(HostObject{-1, hostPath.c_str()}, hostPath, sx, info);
+        if ((info->attributes & FILE_ATTRIBUTE_DIRECTORY) && IsProtectedHostFolder(info->device, info->inode)) {
+            info->attributes |= FILE_ATTRIBUTE_INROM;
+        }
+        return true;
+    }
+    // The link itself: nothing of its target but whether it is a folder, so
+    // that a caller can remove the link the way Windows removes folder links.
+    FileInfo result;
+    struct stat target;
+    result.attributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    if (stat(hostPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+        result.attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    }
+    if (IsDotName(hostPath)) result.attributes |= FILE_ATTRIBUTE_HIDDEN;
+    result.lastAccess = FromStatx(sx.stx_atime);
+    result.lastWrite = FromStatx(sx.stx_mtime);
+    result.creation = (sx.stx_mask & STATX_BTIME) ? FromStatx(sx.stx_btime) : result.lastWrite;
+    result.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    result.inode = sx.stx_ino;
+    *info = result;
+    return true;
 }
 
 FileInfo QueryMountPoint(DeviceMount mount, const std::string& hostPath) {

@@ -49,6 +49,13 @@ DWORD ComposeAttributes(mode_t mode, DWORD stored, bool dotName);
 bool QueryHostFile(const std::string& hostPath, FileInfo* info);
 bool QueryHostFile(int fd, const std::string& hostPath, FileInfo* info);
 
+// What FindFirstFileW and GetFileAttributesW report about a directory entry,
+// without following it when it is a host symbolic link: a link reports
+// FILE_ATTRIBUTE_REPARSE_POINT, with DIRECTORY when it leads to a folder, and
+// the link's own times; a protected folder (device_path.h) reports
+// FILE_ATTRIBUTE_INROM. False with errno set when the entry is gone.
+bool QueryHostEntry(const std::string& hostPath, FileInfo* info);
+
 // What a mount point reports: its host folder's times, DIRECTORY, and
 // TEMPORARY for "\Storage Card" as storage cards carry it. "\Program Files"
 // need not exist on the host.

@@ -1,7 +1,10 @@
 // Operations on files and folders by name: attributes, delete, move, copy,
 // folders, temporary names and free space. Mount points ("\", "\Storage
-// Card", "\Program Files\Kestrava") are never deleted, moved or re-attributed,
-// so no device call can remove the host's own folders by naming them.
+// Card", "\Program Files\Kestrava") and the protected folders (the device
+// root and the program's folder by another name, and the folders holding
+// them) are never deleted, moved or re-attributed, so no device call can
+// remove the host's own folders by naming them. A host symbolic link is acted
+// on as a link: deleting or re-attributing it never reaches its target.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,6 +33,12 @@ namespace {
 BOOL Fail(DWORD error) {
     SetLastError(error);
     return FALSE;
+}
+
+// Whether a host symbolic link leads to a folder (as Windows sees folder links).
+bool LinkToFolder(const std::string& host) {
+    struct stat target;
+    return stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
 }
 
 // Closes a descriptor on every way out.
@@ -189,7 +198,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
     if (!ResolveDevicePath(fileName, &path)) return INVALID_FILE_ATTRIBUTES;
     if (path.mount != DeviceMount::None) return QueryMountPoint(path.mount, path.host).attributes;
     FileInfo info;
-    if (!QueryHostFile(path.host, &info)) {
+    if (!QueryHostEntry(path.host, &info)) {
         SetLastError(Win32ErrorFromErrno(errno, path.host));
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -199,9 +208,15 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
 BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
     ResolvedPath path;
     if (!ResolveDevicePath(fileName, &path)) return FALSE;
-    if (path.mount != DeviceMount::None) return Fail(ERROR_ACCESS_DENIED);
+    if (IsProtectedPath(path)) return Fail(ERROR_ACCESS_DENIED);
     struct stat st;
-    if (stat(path.host.c_str(), &st) != 0) return FailWithErrno(errno, path.host);
+    if (lstat(path.host.c_str(), &st) != 0) return FailWithErrno(errno, path.host);
+    if (S_ISLNK(st.st_mode)) {
+        // The host keeps no attributes on a link, and those of its target are
+        // not the caller's to change through it: clearing them succeeds
+        // without a change, anything else is refused.
+        return (attributes & kStoredAttributes) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);
+    }
     // DIRECTORY and NORMAL are not stored: the first comes from the host, the
     // second means "none of the others".
     if (!WriteStoredAttributes(path.host, attributes & kStoredAttributes)) return FailWithErrno(errno);
@@ -215,6 +230,8 @@ BOOL DeleteFileW(LPCWSTR fileName) {
     struct stat st;
     if (lstat(path.host.c_str(), &st) != 0) return FailWithErrno(errno, path.host);
     if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    // A link to a folder is removed as a folder (RemoveDirectoryW).
+    if (S_ISLNK(st.st_mode) && LinkToFolder(path.host)) return Fail(ERROR_ACCESS_DENIED);
     if (S_ISREG(st.st_mode) && IsReadOnly(path.host, st)) return Fail(ERROR_ACCESS_DENIED);
     std::unique_lock<std::mutex> guard = LockShareTable();
     if (!ShareAllowsDeleteLocked(FileId{st.st_dev, st.st_ino})) return Fail(ERROR_SHARING_VIOLATION);
@@ -225,9 +242,7 @@ BOOL DeleteFileW(LPCWSTR fileName) {
 BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName) {
     ResolvedPath from, to;
     if (!ResolveDevicePath(existingName, &from) || !ResolveDevicePath(newName, &to)) return FALSE;
-    if (from.mount != DeviceMount::None || to.mount != DeviceMount::None) {
-        return Fail(ERROR_ACCESS_DENIED);
-    }
+    if (IsProtectedPath(from) || to.mount != DeviceMount::None) return Fail(ERROR_ACCESS_DENIED);
     struct stat source;
     if (lstat(from.host.c_str(), &source) != 0) return FailWithErrno(errno, from.host);
     // The new name as the caller spelled it, so "a.txt" -> "A.txt" renames.
@@ -330,9 +345,14 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
 BOOL RemoveDirectoryW(LPCWSTR pathName) {
     ResolvedPath path;
     if (!ResolveDevicePath(pathName, &path)) return FALSE;
-    if (path.mount != DeviceMount::None) return Fail(ERROR_ACCESS_DENIED);
+    if (IsProtectedPath(path)) return Fail(ERROR_ACCESS_DENIED);
     struct stat st;
     if (lstat(path.host.c_str(), &st) != 0) return FailWithErrno(errno, path.host);
+    if (S_ISLNK(st.st_mode) && LinkToFolder(path.host)) {
+        // A folder link goes, its target and everything in it stay.
+        if (unlink(path.host.c_str()) != 0) return FailWithErrno(errno, path.host);
+        return TRUE;
+    }
     if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY);
     if (ReadStoredAttributes(path.host) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
     if (rmdir(path.host.c_str()) != 0) {

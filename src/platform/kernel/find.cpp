@@ -81,18 +81,11 @@ WIN32_FIND_DATAW MakeEntry(std::u16string_view name, const FileInfo& info) {
     return data;
 }
 
-// An entry that cannot be followed (a dangling link on a storage card) is
-// still listed, with what the link itself says, so it can be deleted.
+// A link is listed as itself (a reparse point), a dangling one too, so it
+// can be deleted without its target being reached.
 FileInfo QueryEntry(const std::string& host) {
     FileInfo info;
-    if (QueryHostFile(host, &info)) return info;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0) return info;
-    size_t slash = host.find_last_of('/');
-    info.attributes = ComposeAttributes(st.st_mode, 0, host[slash + 1] == '.');
-    info.lastAccess = FileTimeFromUnix(st.st_atim);
-    info.lastWrite = FileTimeFromUnix(st.st_mtim);
-    info.creation = info.lastWrite;
+    if (!QueryHostEntry(host, &info)) info = FileInfo{};
     return info;
 }
 
@@ -160,7 +153,12 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) {
             // could not be opened again by the name we would report.
             bool invalid = false;
             std::u16string name = Utf8ToUtf16(hostName, &invalid);
-            if (invalid || name.size() >= MAX_PATH || !MatchesFindPattern(pattern, name)) continue;
+            if (invalid) continue;
+            // The programs of the program's folder carry ".exe" on the device.
+            if (dir.mount == DeviceMount::ProgramFolder && IsHostExecutable(dir.host, hostName)) {
+                name += kExecutableExtension;
+            }
+            if (name.size() >= MAX_PATH || !MatchesFindPattern(pattern, name)) continue;
             // A mount point hides the folder's own entry of that name.
             bool shadowed = std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry& m) {
                 return EqualsIgnoreCase(m.name, name);
