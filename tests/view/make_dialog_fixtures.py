@@ -98,6 +98,25 @@ def write_bmp(path, array):
         f.write(header + info + table + data)
 
 
+def write_bmp4(path, width, height):
+    """A bottom-up 4-bit BMP with a 16-level grey table: too few bits for
+    the window/level dialog."""
+    stride = ((width * 4 + 31) // 32) * 4
+    table = b"".join(bytes((i * 17, i * 17, i * 17, 0)) for i in range(16))
+    rows = []
+    for y in range(height):
+        row = bytearray(stride)
+        for x in range(width):
+            row[x // 2] |= ((x + y) % 16) << (4 if x % 2 == 0 else 0)
+        rows.append(bytes(row))
+    data = b"".join(rows)
+    offset = 14 + 40 + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(data), 2835, 2835, 16, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + table + data)
+
+
 def info_fixtures(out):
     ds = base()
     ds.add_new(0x00080005, "CS", "ISO_IR 100")
@@ -208,6 +227,7 @@ def window_fixtures(out):
     save(ds, out, "big.dcm")
 
     write_bmp(os.path.join(out, "grey8.bmp"), (x * 4).astype(np.uint8))
+    write_bmp4(os.path.join(out, "grey4.bmp"), 16, 8)
     colour = np.stack([(x * 4), (y * 4), ((x + y) * 2)], axis=2).astype(np.uint8)
     write_bmp(os.path.join(out, "photo24.bmp"), colour)
 

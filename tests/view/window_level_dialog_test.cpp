@@ -493,6 +493,34 @@ TEST_F(WindowLevelDialogTest, AColourPhotoHasNoPaletteList) {
                       End(kCaption, IDCANCEL)}));
 }
 
+TEST_F(WindowLevelDialogTest, PicturesBelowEightBitsGetTheMessageOnly) {
+    ImageEntry* entry = Load("grey4.bmp");
+    ASSERT_EQ(entry->image->image.header->biBitCount, 4);
+    std::u16string shown;
+    EXPECT_FALSE(Drive({WaitForWindow(u"ERROR"), Check([&] {
+                            EnumChildWindows(
+                                FindWindowW(nullptr, u"ERROR"),
+                                [](HWND child, LPARAM p) {
+                                    WCHAR text[256] = {};
+                                    GetWindowTextW(child, text, 256);
+                                    *reinterpret_cast<std::u16string*>(p) += text;
+                                    return TRUE;
+                                },
+                                reinterpret_cast<LPARAM>(&shown));
+                            EXPECT_EQ(FindWindowW(nullptr, kCaption), nullptr);
+                        }),
+                        End(u"ERROR", IDOK)},
+                       [&] { return OpenWindowLevelDialog(&album_, 0, owner_); }));
+    EXPECT_NE(shown.find(u"This action is allowed for\n   8 bps images\n   16bps images\n"
+                         u"   24bps images\nonly."),
+              std::u16string::npos)
+        << platform::Utf16ToUtf8(shown);
+    // Nothing was changed or released.
+    EXPECT_NE(entry->image, nullptr);
+    DWORD size = 0;
+    EXPECT_EQ(entry->Attachment(kAttachmentAdjustment, &size), nullptr);
+}
+
 TEST_F(WindowLevelDialogTest, FlatFewLevelAndLineImagesOpenAndDraw) {
     for (const char* name : {"flat.dcm", "few_levels.dcm", "line.dcm"}) {
         SCOPED_TRACE(name);
