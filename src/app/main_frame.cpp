@@ -63,7 +63,7 @@ int g_buttonCount = 0;
 // have yet: they stay disabled, so that no enabled command does nothing.
 const UINT kNotYetAvailable[] = {
     IDM_SYSTEM_INFO,   IDM_SLIDE_SHOW,        IDM_RECORD_SOUND,
-    IDM_SAVE_SNAPSHOT, IDM_OPEN_URL,          IDM_CONTRAST_BRIGHTNESS,
+    IDM_SAVE_SNAPSHOT, IDM_OPEN_URL,
     IDM_SAVE_SCREENSHOT, IDM_QUERY_RETRIEVE, IDM_CLEANER,          IDM_SAVE_VIEW,        IDM_TOGGLE_SLIDER,
     IDM_PROPERTIES,
 };

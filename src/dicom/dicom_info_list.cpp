@@ -28,7 +28,8 @@ bool IsListed(const DicomElement& element) {
     return element.group < 0x7FE0;
 }
 
-bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const char* text) {
+bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const char* text,
+                         uint8_t depth) {
     if (list->count == list->capacity) {
         const size_t capacity = list->capacity == 0 ? 64 : list->capacity * 2;
         if (capacity > SIZE_MAX / sizeof(DicomInfoRecord)) return false;
@@ -42,6 +43,7 @@ bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const
     record.entry = entry;
     std::strncpy(record.text, text, kDicomInfoTextSize - 1);
     record.text[kDicomInfoTextSize - 1] = '\0';
+    record.depth = depth;
     return true;
 }
 
@@ -120,6 +122,47 @@ const DicomDictEntry* FormatDicomValue(const DicomElement* element,
     return entry;
 }
 
+void TrimToUtf8Boundary(char* text) {
+    const size_t length = std::strlen(text);
+    // Walk back over continuation bytes to the last lead byte; keep it only
+    // when its whole sequence is there.
+    size_t start = length;
+    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80 &&
+           length - start < 3) {
+        --start;
+    }
+    if (start == 0) return;
+    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+    size_t need = 0;
+    if (lead >= 0xF0) {
+        need = 4;
+    } else if (lead >= 0xE0) {
+        need = 3;
+    } else if (lead >= 0xC0) {
+        need = 2;
+    } else {
+        return;  // an ASCII byte (or a stray continuation run) ends the text
+    }
+    if (length - (start - 1) < need) text[start - 1] = '\0';
+}
+
+namespace {
+
+// Whether a Specific Character Set value names UTF-8 among its values.
+bool NamesUtf8(const DicomElement& element) {
+    if (element.value == nullptr) return false;
+    const char* value = static_cast<const char*>(element.value);
+    const size_t n = element.length;
+    static const char kUtf8[] = "ISO_IR 192";
+    const size_t k = sizeof(kUtf8) - 1;
+    for (size_t i = 0; i + k <= n; ++i) {
+        if (std::memcmp(value + i, kUtf8, k) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool BuildDicomInfoList(HANDLE fileHandle, DicomInfoList* list) {
     ByteStream& stream = DicomStream();
     const bool attach = fileHandle != nullptr && fileHandle != INVALID_HANDLE_VALUE &&
@@ -129,10 +172,17 @@ bool BuildDicomInfoList(HANDLE fileHandle, DicomInfoList* list) {
     if (dicom_open() == 0) {
         while (DicomElement* element = dicom_next_element()) {
             if (dicom_load_value(element->vr) < 0) break;
+            if (element->group == 0x0008 && element->element == 0x0005 && element->depth == 0) {
+                list->utf8 = NamesUtf8(*element);
+            }
             if (IsListed(*element)) {
                 char text[kDicomInfoTextSize];
                 const DicomDictEntry* entry = FormatDicomValue(element, text);
-                if (entry != nullptr && !DicomInfoListAppend(list, entry, text)) {
+                if (entry != nullptr && list->utf8 && element->length >= kDicomInfoTextSize - 1) {
+                    TrimToUtf8Boundary(text);
+                }
+                if (entry != nullptr &&
+                    !DicomInfoListAppend(list, entry, text, element->depth)) {
                     dicom_free_value(element->value);
                     element->value = nullptr;
                     break;

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "dicom/dicom_dictionary.h"
 #include "dicom/dicom_reader.h"
@@ -18,16 +19,26 @@ constexpr size_t kDicomInfoTextSize = 64;
 struct DicomInfoRecord {
     const DicomDictEntry* entry;     // group, element, VR and name
     char text[kDicomInfoTextSize];   // NUL-terminated
+    uint8_t depth;                   // the sequence level the element was read at (0 top)
 };
 
 struct DicomInfoList {
     DicomInfoRecord* records = nullptr;
     size_t count = 0;
     size_t capacity = 0;
+    // The top-level Specific Character Set (0008,0005) names UTF-8
+    // ("ISO_IR 192"): the texts are UTF-8, cut on a character boundary.
+    // Otherwise they are single-byte text in the device's code page.
+    bool utf8 = false;
 };
 
 // Appends a record; false when memory runs out (the list is unchanged).
-bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const char* text);
+bool DicomInfoListAppend(DicomInfoList* list, const DicomDictEntry* entry, const char* text,
+                         uint8_t depth = 0);
+
+// Cuts a UTF-8 text that was cut at a byte count back to its last whole
+// character (a lead byte whose sequence is incomplete and what follows it).
+void TrimToUtf8Boundary(char* text);
 void DicomInfoListRelease(DicomInfoList* list);
 
 // Whether an element of this group is listed at all: below group 7FE0, or an

@@ -299,6 +299,55 @@
 #define IDS_MY_DEVICE 479
 // (end of file chooser)
 
+// ---- DICOM information ----
+// The "Patient Info" sheet's pages (dicom_info.rc).
+#define IDD_DICOM_ALL 8811
+#define IDD_DICOM_PATIENT 8820
+#define IDC_DICOM_LIST 8817
+#define IDC_PATIENT_NAME 8819
+#define IDC_PATIENT_SEX 8821
+#define IDC_PATIENT_ISSUER 8822
+#define IDC_PATIENT_ID 8823
+#define IDC_PATIENT_BIRTH_DATE 8824
+#define IDC_PATIENT_ADDRESS 8825
+#define IDC_PATIENT_REGION 8826
+#define IDC_PATIENT_COUNTRY 8827
+#define IDC_PATIENT_HISTORY 8828
+#define IDC_PATIENT_HIDE 8831   // "Hide patient data"
+#define IDC_DICOM_FILTER 8832   // the All page's search field
+#define IDS_DICOM_SPECIFICATION 10000
+#define IDS_DICOM_VALUE 10001
+#define IDS_DICOM_TAG 10002
+#define IDS_PATIENT_INFO 10009
+#define IDS_ONLY_DICOM_INFO 10010
+#define IDS_PATIENT_HIDDEN 10011
+// (end of DICOM information)
+
+// ---- adjustment dialogs ----
+// The window/level dialog (8812) and the contrast/brightness dialog (17402),
+// adjust_dialogs.rc.
+#define IDD_WINDOW_LEVEL 8812
+#define IDC_WL_HISTOGRAM 8813
+#define IDC_WL_ORIGINAL 8814
+#define IDC_WL_NEGATIVE 8815
+#define IDC_WL_PALETTE 8816
+#define IDC_WL_AUTO 8818
+#define IDC_WL_PRESETS 8830     // the file's windows and the CT presets
+#define IDC_WL_WIDTH 17514
+#define IDC_WL_WIDTH_VALUE 17515
+#define IDC_WL_LEVEL 17516
+#define IDC_WL_LEVEL_VALUE 17517
+#define IDS_WL_BPP_ONLY 10012
+#define IDS_WL_PRESETS 10013    // the preset list's first line
+#define IDD_CONTRAST 17402
+#define IDC_CB_CONTRAST 17361
+#define IDC_CB_BRIGHTNESS 17362
+#define IDC_CB_CONTRAST_VALUE 17363
+#define IDC_CB_BRIGHTNESS_VALUE 17364
+#define IDC_CB_PREVIEW 17365
+#define IDC_CB_ORIGINAL 17366
+// (end of adjustment dialogs)
+
 // ---- system information ----
 // The system information dialog (command 17000), its strings and labels.
 #define IDD_SYSTEM_INFO 608

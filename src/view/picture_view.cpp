@@ -16,8 +16,12 @@
 #include "image/frame_source.h"
 #include "image/image_library.h"
 #include "res/resource.h"
+#include "album/image_album.h"
 #include "view/contrast_brightness.h"
+#include "view/contrast_dialog.h"
+#include "view/dicom_info_sheet.h"
 #include "view/external_outputs.h"
+#include "view/window_level_dialog.h"
 
 namespace {
 
@@ -829,6 +833,21 @@ bool PictureView::HandleCommand(UINT id) {
                 GoToFrame(FrameCount() - 1);
             }
             return true;
+        case IDM_DICOM_INFO:
+            if (IsCommandEnabled(id) == 1) {
+                ImageAlbum& album = host_->HostAlbum();
+                ShowDicomInfo(&album, album.current, host_->HostWindow(), host_);
+            }
+            return true;
+        case IDM_WINDOW_LEVEL:
+            if (IsCommandEnabled(id) == 1) OpenWindowLevel();
+            return true;
+        case IDM_CONTRAST_BRIGHTNESS:
+            if (IsCommandEnabled(id) == 1) {
+                ImageAlbum& album = host_->HostAlbum();
+                OpenContrastDialog(&album, album.current, host_->HostWindow(), hwnd_);
+            }
+            return true;
         case IDM_EXIT:
             // Exit while playing: the loop ends first, the frame's timer
             // then closes the program.
@@ -849,11 +868,15 @@ int PictureView::IsCommandEnabled(UINT id) {
             return shown && pages > 1 && pageIndex_ > 0;
         case IDM_NEXT_PAGE:
             return shown && pages > 1 && pageIndex_ < pages - 1;
-        // Dialogs, drawing mode, playback and the media-player control are
-        // not part of this build.
         case IDM_CONTRAST_BRIGHTNESS:
-        case IDM_DICOM_INFO:
         case IDM_WINDOW_LEVEL:
+            return shown && host_ && !host_->SlideShowRunning() && !host_->FullScreen() &&
+                   !Playing();
+        case IDM_DICOM_INFO:
+            return shown && host_ && !host_->SlideShowRunning() &&
+                   host_->HostAlbum().Count() > 0 && IsRealFile();
+        // Drawing mode, playback and the media-player control are not part
+        // of this build.
         case IDM_PLAY_VIDEO:
         case IDM_DRAW_NOTES:
         case IDM_VIDEO_START:
@@ -872,6 +895,33 @@ int PictureView::IsCommandEnabled(UINT id) {
         default:
             return -1;
     }
+}
+
+bool PictureView::IsRealFile() const {
+    if (!host_) return false;
+    WCHAR path[MAX_PATH];
+    const ImageAlbum& album = host_->HostAlbum();
+    if (!album.FullPath(album.current, false, path, MAX_PATH)) return false;
+    const int length = lstrlenW(path);
+    // A link file stands for a remote file, except the one the Open URL
+    // command downloads into, which is a real file.
+    if (length >= 4 && lstrcmpiW(path + length - 4, u".url") == 0) {
+        return lstrcmpiW(path, u"\\My Documents\\temp.url") == 0;
+    }
+    return true;
+}
+
+void PictureView::OpenWindowLevel() {
+    ImageAlbum& album = host_->HostAlbum();
+    // The dialog decodes the file once more: the loader waits meanwhile.
+    const bool loaderWasRunning = PauseLoader();
+    const bool changed = OpenWindowLevelDialog(&album, album.current, host_->HostWindow());
+    if (changed) {
+        // The entry's image was released: decode it anew with the new window.
+        ShowMessage(kViewLoading, true);
+        PostMessageW(host_->HostWindow(), MSG_NAVIGATE, 3, 0);
+    }
+    ResumeLoader(loaderWasRunning);
 }
 
 // ---- Messages ----------------------------------------------------------------------------------

@@ -166,6 +166,10 @@ private:
     // frame decode on this thread waits until it is stopped, and restarts it.
     bool PauseLoader();
     void ResumeLoader(bool wasRunning);
+    // The current entry's file is a real file (not a link to a remote one).
+    bool IsRealFile() const;
+    // Command 30059: the window/level dialog with the loader stopped.
+    void OpenWindowLevel();
     // The decoded image's size in its own axes (0 without one).
     int DecodedWidth() const;
     int DecodedHeight() const;

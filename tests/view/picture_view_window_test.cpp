@@ -22,6 +22,7 @@
 #include "image/bmp_codec.h"
 #include "image/image_library.h"
 #include "res/resource.h"
+#include "platform/wstr.h"
 #include "view/picture_view.h"
 #include "viewer_host_fixture.h"
 
@@ -666,9 +667,7 @@ TEST_F(PictureViewTest, ZoomRectangleFollowsThePenAndZoomsOnATapInside) {
 
 TEST_F(PictureViewTest, CommandsOfLaterWorkAreDisabledAndNotConsumed) {
     view_.ShowEntry(Quadrants(100, 50), true);
-    const UINT later[] = {IDM_CONTRAST_BRIGHTNESS, IDM_DICOM_INFO, IDM_WINDOW_LEVEL,
-                          IDM_PLAY_VIDEO,          IDM_DRAW_NOTES, IDM_VIDEO_START,
-                          IDM_VIDEO_STOP};
+    const UINT later[] = {IDM_PLAY_VIDEO, IDM_DRAW_NOTES, IDM_VIDEO_START, IDM_VIDEO_STOP};
     for (UINT id : later) {
         EXPECT_EQ(view_.IsCommandEnabled(id), 0) << id;
         EXPECT_FALSE(view_.HandleCommand(id)) << id;
@@ -685,6 +684,44 @@ TEST_F(PictureViewTest, CommandsOfLaterWorkAreDisabledAndNotConsumed) {
     const UINT steps[] = {IDM_PREVIOUS_PAGE,  IDM_NEXT_PAGE,  IDM_VIDEO_FIRST,
                           IDM_VIDEO_PREVIOUS, IDM_VIDEO_NEXT, IDM_VIDEO_LAST};
     for (UINT id : steps) EXPECT_EQ(view_.IsCommandEnabled(id), 0) << id;
+}
+
+TEST_F(PictureViewTest, TheDialogCommandsFollowTheShownPictureAndTheFrameModes) {
+    const UINT adjust[] = {IDM_CONTRAST_BRIGHTNESS, IDM_WINDOW_LEVEL};
+    // Nothing shown: nothing to adjust or to read.
+    for (UINT id : adjust) EXPECT_EQ(view_.IsCommandEnabled(id), 0) << id;
+    EXPECT_EQ(view_.IsCommandEnabled(IDM_DICOM_INFO), 0);
+    view_.ShowEntry(Quadrants(100, 50), true);
+    for (UINT id : adjust) EXPECT_EQ(view_.IsCommandEnabled(id), 1) << id;
+    // The information needs an album entry naming a real file.
+    struct Case {
+        const char16_t* path;
+        int enabled;
+    };
+    const Case cases[] = {
+        {u"\\Temp\\picturea.bmp", 1},
+        {u"\\Temp\\remote.url", 0},                // a link to a remote file
+        {u"\\My Documents\\temp.url", 1},          // the downloaded copy is real
+        {u"\\My Documents\\TEMP.URL", 1},
+    };
+    ImageAlbum& album = host_->HostAlbum();
+    for (const Case& c : cases) {
+        album.Clear();
+        album.Append(c.path);
+        album.current = 0;
+        EXPECT_EQ(view_.IsCommandEnabled(IDM_DICOM_INFO), c.enabled) << platform::Utf16ToUtf8(c.path);
+    }
+    // A slide show or full screen takes the adjustments away, a slide show
+    // the information too.
+    host_->fullScreen = true;
+    for (UINT id : adjust) EXPECT_EQ(view_.IsCommandEnabled(id), 0) << id;
+    EXPECT_EQ(view_.IsCommandEnabled(IDM_DICOM_INFO), 1);
+    host_->fullScreen = false;
+    host_->slideShow = true;
+    for (UINT id : adjust) EXPECT_EQ(view_.IsCommandEnabled(id), 0) << id;
+    EXPECT_EQ(view_.IsCommandEnabled(IDM_DICOM_INFO), 0);
+    host_->slideShow = false;
+    album.Clear();
 }
 
 // ---- Pages -------------------------------------------------------------------------------------
