@@ -63,6 +63,7 @@ protected:
     }
     void TearDown() override {
         SetContrastBrightness(0, 0);
+        album_.Clear();  // its images go back to the library before the library goes
         DialogTest::TearDown();
     }
     bool Run(std::vector<Step> steps) {

@@ -397,6 +397,10 @@ TEST_F(WindowLevelDecodeTest, TheFileWindowsAreOfferedWithTheCtPresets) {
 
 class WindowLevelDialogTest : public DialogTest {
 protected:
+    void TearDown() override {
+        album_.Clear();  // its images go back to the library before the library goes
+        DialogTest::TearDown();
+    }
     // An album of one fixture, decoded as the loader decodes it.
     ImageEntry* Load(const std::string& name) {
         ImageEntry* entry = album_.Append(Fixtures().Device(name).c_str());
