@@ -189,6 +189,11 @@ HDC ScreenSurface::MemoryContext() {
     return memoryContext;
 }
 
+bool ScreenSurface::CopyTo(HDC dc, int width, int height) {
+    HDC memory = bitmap ? MemoryContext() : nullptr;
+    return memory && BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+}
+
 void ScreenSurface::DestroySurface() {
     if (memoryContext) {
         if (previousObject) SelectObject(memoryContext, previousObject);

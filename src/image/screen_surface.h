@@ -42,6 +42,9 @@ public:
     // coordinates of `window` for the destination (screen coordinates when
     // null) and surface coordinates for the source.
     bool BlitToDisplay(HWND window, int x, int y, int width, int height);
+    // Copies the surface's top-left width x height to (0, 0) of `dc` in one
+    // block (an owner-drawn control, an external display).
+    bool CopyTo(HDC dc, int width, int height);
 
     // The record, in its documented order.
     const RGBQUAD* palette = nullptr;  // colour table of the image being drawn

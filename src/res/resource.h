@@ -315,7 +315,7 @@
 #define IDC_PATIENT_HISTORY 8828
 #define IDC_PATIENT_HIDE 8831   // "Hide patient data"
 #define IDC_DICOM_FILTER 8832   // the All page's search field
-#define IDS_DICOM_SPECIFICATION 10000
+#define IDS_DICOM_ELEMENT_HEADING 10000
 #define IDS_DICOM_VALUE 10001
 #define IDS_DICOM_TAG 10002
 #define IDS_PATIENT_INFO 10009

@@ -24,8 +24,9 @@ std::u16string Label(LPCWSTR extensions) {
     std::u16string label;
     for (LPCWSTR e = extensions; *e; e += lstrlenW(e) + 1) {
         if (!label.empty()) label += u',';
-        for (LPCWSTR c = e; *c; ++c) label += (*c >= u'a' && *c <= u'z') ? static_cast<char16_t>(*c - 32) : *c;
+        label += e;
     }
+    CharUpperW(label.data());
     return label;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/main_frame.h"
 #include "app/settings_store.h"
+#include "image/file_type_table.h"
 
 namespace {
 
@@ -26,18 +27,6 @@ constexpr MediaType kMediaTypes[] = {
     {u"dcm", u"application/dicom"}, {u"url", u"application/x-mswinurl"},
 };
 
-void LowerInPlace(LPWSTR text) {
-    for (; *text; ++text) {
-        if (*text >= u'A' && *text <= u'Z') *text = static_cast<WCHAR>(*text + 32);
-    }
-}
-
-void UpperInPlace(LPWSTR text) {
-    for (; *text; ++text) {
-        if (*text >= u'a' && *text <= u'z') *text = static_cast<WCHAR>(*text - 32);
-    }
-}
-
 // Writes the default value of `key` under the classes root.
 bool WriteDefault(LPCWSTR key, LPCWSTR text) {
     return SettingsStore::WriteStringAt(HKEY_CLASSES_ROOT, key, nullptr, text);
@@ -53,7 +42,7 @@ bool IsFolder(LPCWSTR path) {
 bool RegisterForBrowser(LPCWSTR extension) {
     WCHAR key[MAX_PATH];
     lstrcpynW(key, extension, MAX_PATH);
-    LowerInPlace(key);
+    CharLowerW(key);
     LPCWSTR name = key[0] == u'.' ? key + 1 : key;
     if (lstrcmpW(name, u"jpe") == 0 || lstrcmpW(name, u"jpg") == 0) name = u"jpeg";
     if (lstrcmpW(name, u"2bp") == 0) name = u"bmp";
@@ -83,22 +72,16 @@ bool RegisterForProgram(LPCWSTR extension, LPCWSTR programPath, LPCWSTR typeName
     // not the device's own ("\...") may name a program elsewhere.
     if (!extension || !programPath || IsFolder(programPath)) return false;
     if (programPath[0] == u'\\' && GetFileAttributesW(programPath) == INVALID_FILE_ATTRIBUTES) return false;
-    LPCWSTR dot = nullptr;
-    for (LPCWSTR p = programPath; *p; ++p) {
-        if (*p == u'.') dot = p;
-    }
-    if (!dot || lstrcmpiW(dot + 1, u"exe") != 0) return false;
+    LPCWSTR programExtension = PathExtension(programPath);
+    if (!programExtension || lstrcmpiW(programExtension, u"exe") != 0) return false;
     const int programLength = lstrlenW(programPath);
 
     // ".ext" from the extension's last dot, and the names made from it.
-    LPCWSTR lastDot = nullptr;
-    for (LPCWSTR p = extension; *p; ++p) {
-        if (*p == u'.') lastDot = p;
-    }
-    if (!lastDot || !lastDot[1] || lstrlenW(lastDot) >= 64) return false;
-    WCHAR ext[64];
-    lstrcpynW(ext, lastDot, 64);
-    LowerInPlace(ext);
+    LPCWSTR given = PathExtension(extension);
+    if (!given || !given[0] || lstrlenW(given) >= 63) return false;
+    WCHAR ext[64] = u".";
+    lstrcpynW(ext + 1, given, 63);
+    CharLowerW(ext);
     WCHAR type[MAX_PATH], text[MAX_PATH];
     if (typeName) {
         lstrcpynW(type, typeName, MAX_PATH);
@@ -110,8 +93,7 @@ bool RegisterForProgram(LPCWSTR extension, LPCWSTR programPath, LPCWSTR typeName
     } else {
         WCHAR upper[64];
         lstrcpynW(upper, ext + 1, 64);
-        UpperInPlace(upper);
-        wsprintfW(text, u"%s File", upper);
+        wsprintfW(text, u"%s File", CharUpperW(upper));
     }
     if (lstrlenW(type) + 32 >= MAX_PATH || programLength + 32 >= MAX_PATH) return false;
 

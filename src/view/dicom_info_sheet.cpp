@@ -190,7 +190,7 @@ public:
         DialogBase::OnInitDialog();
         HWND listView = GetDlgItem(hwnd_, IDC_DICOM_LIST);
         SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
-        const UINT headings[] = {IDS_DICOM_SPECIFICATION, IDS_DICOM_VALUE, IDS_DICOM_TAG};
+        const UINT headings[] = {IDS_DICOM_ELEMENT_HEADING, IDS_DICOM_VALUE, IDS_DICOM_TAG};
         const int widths[] = {kColumnWidth, kColumnWidth, kTagColumnWidth};
         for (int c = 0; c < 3; ++c) {
             WCHAR text[64];

@@ -563,7 +563,7 @@ void PictureView::MirrorToExternalOutputs(const RECT& client) {
             mirror_.DrawImage((width - w) / 2, (height - h) / 2, w, h, srcRect_.left, srcRect_.top,
                               sourceSpan_, srcRect_.bottom - srcRect_.top, image.header, image.pixels);
         }
-        if (HDC memory = mirror_.MemoryContext()) BitBlt(output, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+        mirror_.CopyTo(output, width, height);
     }
 }
 

@@ -405,11 +405,8 @@ public:
             case WM_DRAWITEM:
                 if (wParam == IDC_WL_HISTOGRAM) {
                     auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-                    HDC memory = surface_.bitmap ? surface_.MemoryContext() : nullptr;
-                    if (memory) {
-                        BitBlt(item->hDC, 0, 0, item->rcItem.right - item->rcItem.left,
-                               item->rcItem.bottom - item->rcItem.top, memory, 0, 0, SRCCOPY);
-                    }
+                    surface_.CopyTo(item->hDC, item->rcItem.right - item->rcItem.left,
+                                    item->rcItem.bottom - item->rcItem.top);
                     return TRUE;
                 }
                 break;

@@ -72,17 +72,7 @@ uint32_t SolidPixel(const DC& dc, const Surface& surface, COLORREF color) {
 Target::Target(DC& d) : dc(d) {
     std::vector<RECT> base;
     POINT dcOrigin = {0, 0};
-    if (d.external) {
-        external_ = d.external;
-        buffer_ = &external_->buffer;
-        screenLock_ = std::unique_lock<std::recursive_mutex>(buffer_->lock);
-        surface.bits = buffer_->pixels.data();
-        surface.stride = buffer_->pitch;
-        surface.width = buffer_->width;
-        surface.height = buffer_->height;
-        surface.format = Format::Rgb565;
-        base.push_back(RECT{0, 0, surface.width, surface.height});
-    } else if (d.IsDisplay()) {
+    if (d.IsDisplay()) {
         buffer_ = &platform::Screen();
         screenLock_ = std::unique_lock<std::recursive_mutex>(buffer_->lock);
         surface = ScreenSurface();
@@ -92,6 +82,13 @@ Target::Target(DC& d) : dc(d) {
         base = IntersectRegion(d.visible, {screenRect});
     } else {
         if (!d.state.bitmapObject) return;
+        if (d.external) {
+            // An external display's pixels stand as the DC's bitmap; drawing
+            // holds the display's lock and reports what changed.
+            external_ = d.external;
+            buffer_ = &external_->buffer;
+            screenLock_ = std::unique_lock<std::recursive_mutex>(buffer_->lock);
+        }
         surface = d.state.bitmapObject->surface;
         base.push_back(RECT{0, 0, surface.width, surface.height});
     }
